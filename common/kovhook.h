@@ -1,0 +1,42 @@
+// The exports of kovhook.dll, by undecorated name (see hook/kovhook.def).
+#ifndef KOV_KOVHOOK_H
+#define KOV_KOVHOOK_H
+
+#include <windows.h>
+#include "options.h"
+
+#if defined(KOVHOOK_BUILD) || defined(KOVHOOK_STATIC)
+#define KOVHOOK_IMPORT
+#else
+#define KOVHOOK_IMPORT __declspec(dllimport)
+#endif
+
+extern "C" {
+
+// What kovw binds to.
+KOVHOOK_IMPORT int  WINAPI GetHookData(OptionsRecord **options, ExceptionList **exceptions);
+KOVHOOK_IMPORT void WINAPI SetSystemParameters(UINT doubleClickTime);
+KOVHOOK_IMPORT int  WINAPI SetKovHook(HWND hwndMain, int isDBCS, int debugLevel);
+KOVHOOK_IMPORT int  WINAPI FreeKovHook(BOOL force);
+KOVHOOK_IMPORT int  WINAPI ActivateWindowCS(HWND hwnd);
+KOVHOOK_IMPORT extern int _SuspendKovTemp;
+KOVHOOK_IMPORT extern UnMinAllRecord _UnMinAll;
+
+// Found by name by the library itself or by the system.
+KOVHOOK_IMPORT int  WINAPI HookInstalled(void);
+KOVHOOK_IMPORT BOOL CALLBACK CreateAllButtonsProc(HWND hwnd, LPARAM message);
+KOVHOOK_IMPORT LRESULT CALLBACK CBTHookProc(int code, WPARAM wParam, LPARAM lParam);
+KOVHOOK_IMPORT LRESULT CALLBACK GetMsgHookProc(int code, WPARAM wParam, LPARAM lParam);
+KOVHOOK_IMPORT LRESULT CALLBACK MouseHookProc(int code, WPARAM wParam, LPARAM lParam);
+KOVHOOK_IMPORT LRESULT CALLBACK SysMsgHookProc(int code, WPARAM wParam, LPARAM lParam);
+KOVHOOK_IMPORT HWND WINAPI FindFrameHwnd(HWND hwnd);
+KOVHOOK_IMPORT LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+KOVHOOK_IMPORT LRESULT CALLBACK ButtonsProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+KOVHOOK_IMPORT LRESULT CALLBACK SubclassButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+KOVHOOK_IMPORT LRESULT CALLBACK SysTaskbarSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+KOVHOOK_IMPORT BOOL CALLBACK MinimizeWindow(HWND hwnd, LPARAM lParam);
+KOVHOOK_IMPORT BOOL CALLBACK AddTaskListProc(HWND hwnd, LPARAM context);
+
+}
+
+#endif

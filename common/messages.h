@@ -1,0 +1,36 @@
+// Message numbers, registered message names, mutex and class names: the
+// vocabulary every process that maps kovhook speaks.
+#ifndef KOV_MESSAGES_H
+#define KOV_MESSAGES_H
+
+#define KM_NULL          0x6F00
+#define KM_ADDBUTTONS    0x6F01
+#define KM_MOVEBUTTONS   0x6F03
+#define KM_SHOWBUTTONS   0x6F05
+#define KM_NEWWINDOW     0x6F08
+#define KM_ACTION        0x6F09
+#define KM_SHOWKOV       0x6F0A
+#define KM_TRAYICON      0x6F0B
+#define KM_SNAPFOCUS     0x6F0D
+
+// Task-list menu entries carry command ids from here on, one per entry.
+#define TASKLIST_FIRST_ID   0x6E00
+#define TASKLIST_MAX_ENTRIES 60
+#define TASKLIST_MARK_MINALL   ((HWND)(LONG_PTR)-20)
+#define TASKLIST_MARK_UNDOMIN  ((HWND)(LONG_PTR)-21)
+
+#define MSG_CREATEALLBTNS   "KovCreateAllBtns"
+#define MSG_DESTROYALLBTNS  "KovDestroyAllBtns"
+#define MSG_SYSTASKBARINIT  "KovSysTaskbarInit"
+
+#define MUTEX_WININDEX      "KovWinIndexMutex"
+#define MUTEX_DESTROYBTNS   "KovDestroyBtnsMutex"
+#define WININDEX_ALLOC_TIMEOUT 5000
+#define WININDEX_FREE_TIMEOUT  3000
+#define DESTROYBTNS_TIMEOUT    5000
+
+#define KOV_MAIN_CLASS      "KovMainWin"
+#define KOV_BUTTONS_CLASS   "KovButtons"
+#define KOV_HOOK_FILE       "KOVHOOK.DLL"
+
+#endif

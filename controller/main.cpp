@@ -1,0 +1,105 @@
+// Start-up, message loop and shut-down of kovw.
+#include "kovw.h"
+#include "resource.h"
+#include "../common/messages.h"
+#include "../common/strutil.h"
+#include "../hook/debuglog.h"
+
+
+#define MAIN_WINDOW_X      1
+#define MAIN_WINDOW_Y      1
+#define MAIN_WINDOW_WIDTH  210
+
+static BOOL RegisterMainClass(void)
+{
+    WNDCLASSA wc = {};
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = WndProc;
+    wc.hInstance = hInst;
+    wc.hIcon = LoadIconA(hInst, MAKEINTRESOURCEA(IDI_KOV));
+    wc.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
+    wc.lpszMenuName = MAKEINTRESOURCEA(IDR_MENU_ENABLED);
+    wc.lpszClassName = szAppName;
+    return RegisterClassA(&wc) != 0;
+}
+
+static HWND CreateMainWindow(void)
+{
+    char title[64];
+    FormatString(title, sizeof(title), "Kov %s", KOV_VERSION_TEXT);
+    int height = GetSystemMetrics(SM_CYSIZE) + GetSystemMetrics(SM_CYMENU) +
+                 5 * GetSystemMetrics(SM_CYBORDER);
+    DWORD exStyle = WinMajorVersion >= 4 ? WS_EX_TOOLWINDOW : 0;
+    return CreateWindowExA(exStyle, szAppName, title, WS_CAPTION | WS_SYSMENU,
+                           MAIN_WINDOW_X, MAIN_WINDOW_Y, MAIN_WINDOW_WIDTH, height,
+                           NULL, NULL, hInst, NULL);
+}
+
+static void ShowStartupState(void)
+{
+    if (Minimize == STARTUP_SHOWN)
+        ShowWindow(hwndKov, SW_RESTORE);
+    else if (Minimize == STARTUP_HIDDEN && WinMajorVersion < 4)
+        ShowWindow(hwndKov, SW_SHOWMINIMIZED);
+    else
+        ShowWindow(hwndKov, SW_HIDE);
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int)
+{
+    HWND running = FindWindowA(szAppName, NULL);
+    if (running) {
+        PostMessageA(running, KM_SHOWKOV, 0, 0);
+        return 0;
+    }
+    hInst = instance;
+    SaveHomePath(instance);
+
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof(version);
+    GetVersionExA(&version);
+    WinMajorVersion = version.dwMajorVersion;
+
+    if (!RegisterMainClass())
+        return 0;
+    InitializeOptions();
+    InitSystemParams();
+
+    Minimize = (int)Opt->StartMode;
+    Suspend = (int)Opt->SuspendOnLoad;
+    if (Opt->AppearInTaskList == 0 && Minimize != STARTUP_SHOWN)
+        Minimize = STARTUP_NOTRAYICON;
+
+    hwndKov = CreateMainWindow();
+    if (!hwndKov)
+        return 0;
+    ProcessArgs(cmdLine, hwndKov);
+
+    if (WinMajorVersion >= 4 && Opt->AppearInTaskList)
+        MakeTrayIcon(hwndKov, TRAY_ICON_ID, LoadIconA(hInst, MAKEINTRESOURCEA(IDI_KOV)));
+    if (Opt->Flags & FLAG_REMOVEDOCUMENTS)
+        RemoveRecentDocuments();
+    ShowStartupState();
+
+    HookIsLoaded = 0;
+    _SuspendKovTemp = 1;
+    if (Suspend) {
+        HMENU old = GetMenu(hwndKov);
+        SetMenu(hwndKov, LoadMenuA(hInst, MAKEINTRESOURCEA(IDR_MENU_SUSPENDED)));
+        if (old)
+            DestroyMenu(old);
+    } else {
+        // Installed from the message loop, never before it runs.
+        PostMessageA(hwndKov, WM_COMMAND, IDM_SUSPEND, 0);
+    }
+
+    MSG msg;
+    while (GetMessageA(&msg, NULL, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+
+    FreeKovHook(TRUE);
+    DeleteTrayIcon(hwndKov, TRAY_ICON_ID);
+    return (int)msg.wParam;
+}

@@ -1,0 +1,28 @@
+#include "strings.h"
+#include "../common/strutil.h"
+
+const char *SID_SUSPEND = "&Suspend";
+const char *SID_ENABLE = "&Enable";
+const char *SID_OPTIONS = "&Options";
+const char *SID_SHOWKOV = "Show &Kov";
+const char *SID_MINALL = "&Minimize all";
+const char *SID_UNMINALL = "&Undo minimize all";
+const char *SID_MBTBAR_WARNING = "Kov Warning";
+const char *SID_MB_NOHELP = "Cannot find README.KOV file.";
+const char *SID_MB_NOHISTORY = "Cannot find HISTORY.DOC file.";
+const char *SID_MBTBAR_NEWOPTIONS = "Kov Update Configuration";
+const char *SID_MB_NEWOPTIONS =
+    "Your previous configuration will be preserved.\nView new changes (history.doc) with Notepad?";
+const char *SID_MB_ACCESS =
+    "You will not be able to access Kov if you have Suspend and Hide on startup and "
+    "Remove from tasklist. Save cancelled.";
+const char *SID_MB_CMDNOTFOUND = "User command not found. Leave blank to disable. Save cancelled.";
+
+int StringMessageBox(HWND owner, const char *text, const char *caption, UINT type)
+{
+    char textBuffer[SMB_TEXT_SIZE];
+    char captionBuffer[SMB_CAPTION_SIZE];
+    CopyString(textBuffer, sizeof(textBuffer), text);
+    CopyString(captionBuffer, sizeof(captionBuffer), caption);
+    return MessageBoxA(owner, textBuffer, captionBuffer, type);
+}

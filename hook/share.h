@@ -1,0 +1,112 @@
+// kovhook's data: the section every process shares, the data each process
+// keeps for itself, and the helpers every part of the library uses.
+#ifndef KOV_SHARE_H
+#define KOV_SHARE_H
+
+#include <windows.h>
+#include "../common/options.h"
+#include "../common/messages.h"
+#include "../common/kovhook.h"
+
+#define WIN_TABLE_SIZE 120
+
+// One subclassed top-level frame, in any process. Geometry fields are 16-bit
+// and wrap like the rest of the title-bar arithmetic.
+struct WinRecord {
+    HWND    hwnd;             // 0 = free
+    WNDPROC OldWndProc;
+    WNDPROC OldButtonsProc;   // only when a system button window is the group
+    SHORT   cxButton;
+    SHORT   cyButton;
+    SHORT   xLeft;
+    SHORT   xRight;
+    SHORT   yTop;
+    BOOL    IsChild;
+    BOOL    ButtonsCreated;
+    BOOL    IsConsole;
+    BOOL    AddPending;
+    BOOL    RolledByAll;
+    SHORT   nButtons;
+    SHORT   cxRolled;
+    SHORT   cyUnrolled;
+    SHORT   cyRolled;
+    HWND    hwndButtons;
+};
+
+struct AUTOSCROLL {
+    HWND hwnd;
+    UINT TimerId;
+    int  Direction;
+    RECT rc;
+};
+
+struct SCROLLCACHE {
+    HWND hwnd;
+    HWND hwndVert;
+    HWND hwndHorz;
+};
+
+// --- Shared section (one copy for the whole desktop) ---
+extern WinRecord     Win[WIN_TABLE_SIZE];
+extern OptionsRecord Op;
+extern ExceptionList Xception;
+extern HWND  hwndKov;
+extern int   HookedWindowCnt;
+extern SHORT cxSysBorder, cySysBorder, cxSysFrame, cySysFrame;
+extern SHORT cxSysDlgFrame, cySysDlgFrame, cxSysTbarBtnSize, cySysTbarBtnSize;
+extern SHORT cxSmallTbarBtnSize, cySmallTbarBtnSize, cySysMin;
+extern SHORT sysmenuWidth, sysmenuHeight, screenWidth;
+extern int   WinMajorVer, WinMinorVer;
+extern HWND  hwndTrapRollup, hwndTrapWMsize;
+extern HMENU hwndKovTaskListMenu;
+extern HWND  hwndSwitchHwnd[TASKLIST_MAX_ENTRIES];
+extern HWND  hwndSnapNewWindow;
+extern WNDPROC SysTaskbarOldFrameProc;
+extern int   IsDBCS;
+extern int   IsShutdown;
+extern int   SysShutdownSelected;
+extern int   DoSnapStartMenu;
+extern int   IgnoreSnapWindow;
+extern int   MouseDirection;
+extern AUTOSCROLL autoScroll;
+extern UINT  DoubleClickTime;
+extern int   DebugLevelShare;
+extern HHOOK CBThandle, CWPhandle, GetMsghandle, Mousehandle, SysMsghandle;
+extern HMODULE hiKovDll;
+extern HWND  hwndShutdownManager;
+extern HWND  hwndWin3PopupPatch;
+extern HWND  hwndOldSnapWindow;
+extern HWND  hwndScroll;
+extern int   ScrollActionId;
+extern int   TrappedRBtnDown, TrappedMBtnDown;
+extern POINT LastMousePos;
+extern LONG  LastMsgTime;
+
+// --- Per process ---
+extern int      KovIsHooked;
+extern HOOKPROC NewCBTProc, NewGetMsgProc, NewMouseProc, NewSysMsgProc;
+extern const char *szKovButtons;
+extern HINSTANCE hInstKovDll;     // this copy of the library in this process
+extern SCROLLCACHE ScrollCache;
+
+// An old shell is one whose version is at most 3.49.
+inline bool IsOldShell() { return WinMajorVer <= 3 && WinMinorVer < 50; }
+
+// Window table (share.cpp).
+int  AllocWindowIndex(HWND hwnd, int *index);
+int  FreeWindowIndex(HWND hwnd, BOOL all);
+int  GetWindowIndex(HWND hwnd);
+int  GetButtonWindowIndex(HWND hwnd, BOOL orParent);
+
+// Utilities (share.cpp).
+char *getBaseNameCS(char *path, int length);
+int  GetMutexCS(HANDLE *mutex, const char *name, DWORD timeoutMs);
+int  ReleaseMutexCS(HANDLE mutex);
+BOOL IsValidProcCS(WNDPROC proc);
+WNDPROC SetWindowProcCS(HWND hwnd, WNDPROC proc);
+LRESULT CallWindowProcCS(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+// Frame subclass (frame.cpp).
+int  DestroyButtons(HWND hwndButtons);
+
+#endif

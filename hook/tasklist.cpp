@@ -1,0 +1,13 @@
+// The task-list popup menu.
+#include "share.h"
+
+BOOL CALLBACK AddTaskListProc(HWND, LPARAM)
+{
+    return TRUE;
+}
+
+int WINAPI ActivateWindowCS(HWND hwnd)
+{
+    SetForegroundWindow(hwnd);
+    return 0;
+}

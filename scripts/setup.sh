@@ -4,7 +4,7 @@
 # Idempotent: prints nothing and installs nothing when all is present.
 set -euo pipefail
 
-packages=(cmake make g++-mingw-w64-i686 wine wine32:i386 wine64 xvfb
+packages=(cmake make g++-mingw-w64-i686 wine wine32:i386 wine64 fonts-wine xvfb
           xauth x11-utils imagemagick doctest-dev python3)
 
 missing=()

@@ -1,0 +1,107 @@
+// A program for the end-to-end tests: creates top-level windows as told on
+// its command line and runs a message loop until they are all closed.
+//
+//   probe [--class NAME] [--title TEXT] [--style HEX] [--exstyle HEX]
+//         [--hidden] [--count N] [--rect X,Y,W,H]
+//   probe --read-option DLLPATH OFFSET
+//         loads that kovhook.dll and exits with the 32-bit value at OFFSET
+//         of its shared options record
+//
+// Titles may contain blanks when quoted. Styles are hexadecimal; by default
+// an overlapped window (caption, system menu, sizing frame, boxes).
+#include <windows.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "common/options.h"
+
+static int OpenWindows;
+
+static LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_CREATE:
+        OpenWindows++;
+        return 0;
+    case WM_DESTROY:
+        if (--OpenWindows == 0)
+            PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+struct ProbeArgs {
+    const char *cls = "KovProbe";
+    const char *title = "Probe";
+    DWORD style = WS_OVERLAPPEDWINDOW;
+    DWORD exStyle = 0;
+    bool hidden = false;
+    int count = 1;
+    int x = 100, y = 100, w = 400, h = 300;
+};
+
+static int ReadOption(const char *dll, const char *offset)
+{
+    HMODULE module = LoadLibraryA(dll);
+    if (!module)
+        return -1;
+    typedef int(WINAPI * GetHookDataFn)(OptionsRecord **, ExceptionList **);
+    GetHookDataFn getHookData = (GetHookDataFn)GetProcAddress(module, "GetHookData");
+    OptionsRecord *options;
+    ExceptionList *exceptions;
+    getHookData(&options, &exceptions);
+    uint32_t value;
+    memcpy(&value, (char *)options + strtoul(offset, NULL, 0), sizeof(value));
+    return (int)value;
+}
+
+int main(int argc, char **argv)
+{
+    ProbeArgs a;
+    for (int i = 1; i < argc; i++) {
+        const char *arg = argv[i];
+        const char *next = i + 1 < argc ? argv[i + 1] : "";
+        if (!strcmp(arg, "--read-option") && i + 2 < argc)
+            return ReadOption(argv[i + 1], argv[i + 2]);
+        if (!strcmp(arg, "--class"))
+            a.cls = next, i++;
+        else if (!strcmp(arg, "--title"))
+            a.title = next, i++;
+        else if (!strcmp(arg, "--style"))
+            a.style = strtoul(next, NULL, 16), i++;
+        else if (!strcmp(arg, "--exstyle"))
+            a.exStyle = strtoul(next, NULL, 16), i++;
+        else if (!strcmp(arg, "--hidden"))
+            a.hidden = true;
+        else if (!strcmp(arg, "--count"))
+            a.count = atoi(next), i++;
+        else if (!strcmp(arg, "--rect"))
+            sscanf(next, "%d,%d,%d,%d", &a.x, &a.y, &a.w, &a.h), i++;
+    }
+
+    WNDCLASSA wc = {};
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = ProbeProc;
+    wc.hInstance = GetModuleHandleA(NULL);
+    wc.hCursor = LoadCursorA(NULL, (LPCSTR)IDC_ARROW);
+    wc.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
+    wc.lpszClassName = a.cls;
+    RegisterClassA(&wc);
+
+    for (int n = 0; n < a.count; n++) {
+        HWND hwnd = CreateWindowExA(a.exStyle, a.cls, a.title, a.style, a.x + 20 * n,
+                                    a.y + 20 * n, a.w, a.h, NULL, NULL, wc.hInstance, NULL);
+        if (!hwnd)
+            return 2;
+        if (!a.hidden)
+            ShowWindow(hwnd, SW_SHOWNORMAL);
+    }
+    MSG msg;
+    while (GetMessageA(&msg, NULL, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return 0;
+}

@@ -76,7 +76,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int)
     ProcessArgs(cmdLine, hwndKov);
 
     if (WinMajorVersion >= 4 && Opt->AppearInTaskList)
-        MakeTrayIcon(hwndKov, TRAY_ICON_ID, LoadIconA(hInst, MAKEINTRESOURCEA(IDI_KOV)));
+        MakeTrayIcon(hwndKov, TRAY_ICON_ID,
+                     (HICON)LoadImageA(hInst, MAKEINTRESOURCEA(IDI_KOV), IMAGE_ICON,
+                                       GetSystemMetrics(SM_CXSMICON),
+                                       GetSystemMetrics(SM_CYSMICON), 0));
     if (Opt->Flags & FLAG_REMOVEDOCUMENTS)
         RemoveRecentDocuments();
     ShowStartupState();

@@ -52,10 +52,13 @@ static void OnCreate(HWND hwnd)
 static void ToggleSuspend(HWND hwnd)
 {
     if (_SuspendKovTemp) {
+        // Enabled before the hooks go in: installing offers every existing
+        // window to its own thread at once, and a thread that took the offer
+        // while the flag was still up would ignore it.
+        _SuspendKovTemp = 0;
         if (!HookIsLoaded && SetKovHook(hwndKov, IsDBCS, DebugLevelCS) == 1)
             HookIsLoaded = 1;
         SetMainMenu(hwnd, IDR_MENU_ENABLED);
-        _SuspendKovTemp = 0;
     } else {
         SetMainMenu(hwnd, IDR_MENU_SUSPENDED);
         _SuspendKovTemp = 1;

@@ -1,7 +1,19 @@
 // The library's face towards kovw: entry point, configuration hand-over,
-// installing and releasing the system-wide hooks.
+// installing and releasing the system-wide hooks, and the decision whether
+// a window gets buttons at all.
 #include "share.h"
 #include "debuglog.h"
+#include "../common/strutil.h"
+
+#include <string.h>
+
+#define CLASS_NAME_SIZE       120
+#define RELEASE_TITLE_SIZE    124
+#define RELEASE_TEXT_SIZE     256
+#define MODULE_NAME_SIZE      266
+// How long release waits for one window's thread before leaving that window
+// to its thread for later (see ReleaseWindow).
+#define RELEASE_WAIT_MS       3000
 
 extern "C" BOOL WINAPI DllEntryPoint(HINSTANCE instance, DWORD reason, void *)
 {
@@ -35,25 +47,240 @@ int WINAPI HookInstalled(void)
     return KovIsHooked;
 }
 
+static void CaptureMetrics(void)
+{
+    sysmenuWidth = cxSysTbarBtnSize = (SHORT)GetSystemMetrics(SM_CXSIZE);
+    sysmenuHeight = cySysTbarBtnSize = (SHORT)GetSystemMetrics(SM_CYSIZE);
+    cxSysBorder = (SHORT)GetSystemMetrics(SM_CXBORDER);
+    cySysBorder = (SHORT)GetSystemMetrics(SM_CYBORDER);
+    cxSysFrame = (SHORT)GetSystemMetrics(SM_CXFRAME);
+    cySysFrame = (SHORT)GetSystemMetrics(SM_CYFRAME);
+    cxSysDlgFrame = (SHORT)GetSystemMetrics(SM_CXDLGFRAME);
+    cySysDlgFrame = (SHORT)GetSystemMetrics(SM_CYDLGFRAME);
+    cxSmallTbarBtnSize = (SHORT)GetSystemMetrics(SM_CXSMSIZE);
+    cySmallTbarBtnSize = (SHORT)GetSystemMetrics(SM_CYSMSIZE);
+    cySysMin = (SHORT)GetSystemMetrics(SM_CYMIN);
+    screenWidth = (SHORT)GetSystemMetrics(SM_CXSCREEN);
+}
+
+struct HookSpec {
+    const char *name;
+    int type;
+    HHOOK *handle;
+    HOOKPROC *proc;
+    const char *error;
+};
+
+static const HookSpec Hooks[] = {
+    {"CBTHookProc", WH_CBT, &CBThandle, &NewCBTProc,
+     "KOVHOOK.DLL: Error getting CBTHookProc address"},
+    {"GetMsgHookProc", WH_GETMESSAGE, &GetMsghandle, &NewGetMsgProc,
+     "KOVHOOK.DLL: Error getting GetMsgHookProc address"},
+    {"MouseHookProc", WH_MOUSE, &Mousehandle, &NewMouseProc,
+     "KOVHOOK.DLL: Error getting MouseHookProc address"},
+    {"SysMsgHookProc", WH_SYSMSGFILTER, &SysMsghandle, &NewSysMsgProc,
+     "KOVHOOK.DLL: Error getting SysMsgHookProc address"},
+};
+
 int WINAPI SetKovHook(HWND hwndMain, int isDBCS, int debugLevel)
 {
     DebugLevelCS = debugLevel;
     DebugLevelShare = debugLevel;
     IsDBCS = isDBCS;
-    if (KovIsHooked)
+
+    HMODULE self = LoadLibraryA(KOV_HOOK_FILE);
+    if ((UINT_PTR)self <= 32) {
+        MessageBoxA(NULL, "KOVHOOK.DLL: Cannot load library", "Error", MB_OK);
+        return 0;
+    }
+    // The name can find another copy of the library that is already in the
+    // process (brought in by the hooks of an earlier run from elsewhere);
+    // its hooks would work with that copy's shared data, not with ours.
+    if (self != (HMODULE)hInstKovDll) {
+        FreeLibrary(self);
+        char path[MAX_PATH];
+        DWORD n = GetModuleFileNameA(hInstKovDll, path, sizeof(path));
+        self = (n > 0 && n < sizeof(path)) ? LoadLibraryA(path) : NULL;
+        if (!self) {
+            MessageBoxA(NULL, "KOVHOOK.DLL: Cannot load library", "Error", MB_OK);
+            return 0;
+        }
+    }
+    DWORD version = GetVersion();
+    WinMajorVer = LOBYTE(LOWORD(version));
+    WinMinorVer = HIBYTE(LOWORD(version));
+    if (KovIsHooked) {
+        FreeLibrary(self);   // the first call's reference is the one kept
         return 1;
+    }
+    hiKovDll = self;
     hwndKov = hwndMain;
+    CaptureMetrics();
+    IsShutdown = 0;
+    hwndShutdownManager = 0;
+
+    for (const HookSpec &hook : Hooks) {
+        *hook.proc = (HOOKPROC)GetProcAddress(hiKovDll, hook.name);
+        if (!*hook.proc) {
+            MessageBoxA(NULL, hook.error, "Error", MB_OK);
+            return 0;
+        }
+        *hook.handle = SetWindowsHookExA(hook.type, *hook.proc, hiKovDll, 0);
+    }
+    UINT createAll = RegisterWindowMessageA(MSG_CREATEALLBTNS);
+    EnumWindows(CreateAllButtonsProc, (LPARAM)createAll);
     KovIsHooked = 1;
+    DebugMessageCS(1, "SetKovHook: hooks installed for %p", (void *)hwndMain);
     return 1;
 }
 
-int WINAPI FreeKovHook(BOOL)
+static bool IsProgramManager(HWND hwnd)
 {
+    char module[MAX_PATH];
+    HINSTANCE instance = (HINSTANCE)GetWindowLongPtrA(hwnd, GWLP_HINSTANCE);
+    DWORD n = GetModuleFileNameA(instance, module, sizeof(module));
+    if (n == 0 || n >= sizeof(module))
+        return false;
+    return strstr(module, "PROGMAN") != NULL;
+}
+
+BOOL CALLBACK CreateAllButtonsProc(HWND hwnd, LPARAM message)
+{
+    LONG style = GetWindowLongA(hwnd, GWL_STYLE);
+    if ((style & WS_CAPTION) == WS_CAPTION && (hwnd == hwndKov || IsWindowVisible(hwnd))) {
+        PostMessageA(hwnd, (UINT)message, (WPARAM)message, 0);
+        DebugMessageCS(2, "CreateAllButtonsProc: offered %p", (void *)hwnd);
+        if (IsOldShell() && !hwndShutdownManager && IsProgramManager(hwnd))
+            hwndShutdownManager = hwnd;
+    }
+    char className[CLASS_NAME_SIZE];
+    if (!GetClassNameA(hwnd, className, sizeof(className)))
+        return TRUE;
+    if (strcmp(className, "Progman") == 0)
+        hwndWin3PopupPatch = hwnd;
+    if (strncmp(className, "Shell_TrayW", 11) == 0) {
+        hwndShutdownManager = hwnd;
+        PostMessageA(hwnd, RegisterWindowMessageA(MSG_SYSTASKBARINIT), 1, 0);
+    }
+    return TRUE;
+}
+
+// Sends the release message to a frame and waits for its thread, but not
+// forever: a hung program must not hang kovw. A frame whose thread does not
+// answer in time keeps its record, and gets the message posted as well: a
+// posted message outlives kovw, so the thread releases the frame itself when
+// it runs again (should it also get the sent one, that finds the frame
+// released and means nothing to the program).
+static void ReleaseWindow(HWND hwnd, UINT destroyAll)
+{
+    DWORD_PTR result;
+    if (!SendMessageTimeoutA(hwnd, destroyAll, destroyAll, 0, SMTO_ABORTIFHUNG, RELEASE_WAIT_MS,
+                             &result))
+        PostMessageA(hwnd, destroyAll, destroyAll, 0);
+}
+
+// Asks whether to release a disabled window (typically one behind a modal
+// dialog). Returns true for Yes.
+static bool AskReleaseDisabled(HWND hwnd)
+{
+    char title[RELEASE_TITLE_SIZE];
+    if (GetWindowTextA(hwnd, title, sizeof(title)) <= 0)
+        CopyString(title, sizeof(title), "Unknown");
+    char text[RELEASE_TEXT_SIZE];
+    FormatString(text, sizeof(text),
+                 "\"%s\" window is disabled.\nCannot release Kov safely. Override? ('No' recommended)",
+                 title);
+    return MessageBoxA(NULL, text, "Release Kov",
+                       MB_YESNO | MB_ICONSTOP | MB_DEFBUTTON2) == IDYES;
+}
+
+int WINAPI FreeKovHook(BOOL force)
+{
+    if (!KovIsHooked)
+        return 1;
+    UINT destroyAll = RegisterWindowMessageA(MSG_DESTROYALLBTNS);
+    UINT taskbarInit = RegisterWindowMessageA(MSG_SYSTASKBARINIT);
+    if (hwndShutdownManager) {
+        DWORD_PTR result;
+        SendMessageTimeoutA(hwndShutdownManager, taskbarInit, 0, 0, SMTO_ABORTIFHUNG,
+                            RELEASE_WAIT_MS, &result);
+    }
+    IsShutdown = 1;
+
+    BOOL override = FALSE;
+    for (int i = 0; i < WIN_TABLE_SIZE; i++) {
+        HWND hwnd = Win[i].hwnd;
+        if (!hwnd)
+            continue;
+        if (!IsWindowEnabled(hwnd) && !force && !override) {
+            if (!AskReleaseDisabled(hwnd)) {
+                IsShutdown = 0;
+                return 0;
+            }
+            override = TRUE;
+        }
+        ReleaseWindow(hwnd, destroyAll);
+    }
+
+    HHOOK *handles[] = {&CBThandle, &CWPhandle, &GetMsghandle, &Mousehandle, &SysMsghandle};
+    for (HHOOK *handle : handles) {
+        if (*handle) {
+            UnhookWindowsHookEx(*handle);
+            *handle = 0;
+        }
+    }
+    FreeWindowIndex(0, TRUE);
+    IsShutdown = 0;
+    if (HookedWindowCnt > 0)
+        MessageBeep(0xFFFFFFFF);
+    if ((UINT_PTR)hiKovDll > 32)
+        FreeLibrary(hiKovDll);
     KovIsHooked = 0;
     return 1;
 }
 
-BOOL CALLBACK CreateAllButtonsProc(HWND, LPARAM)
+int IsException(HWND hwnd)
 {
-    return TRUE;
+    if (HIWORD(GetProcessVersion(0)) < 4)
+        return 1;
+    int count = Xception.Count;
+    if (count <= 0)
+        return 0;
+    if (count > XCEPT_MAX_NAMES)
+        count = XCEPT_MAX_NAMES;
+    char module[MODULE_NAME_SIZE];
+    HINSTANCE instance = (HINSTANCE)GetWindowLongPtrA(hwnd, GWLP_HINSTANCE);
+    DWORD n = GetModuleFileNameA(instance, module, sizeof(module) - 1);
+    module[n < sizeof(module) ? n : sizeof(module) - 1] = 0;
+    const char *base = getBaseNameCS(module, (int)strlen(module));
+    for (int i = 0; i < count; i++) {
+        int length = (int)strnlen(Xception.Name[i], XCEPT_NAME_CHARS);
+        // An empty entry would be a prefix of every name.
+        if (length > 0 && _strnicmp(base, Xception.Name[i], length) == 0)
+            return 1;
+    }
+    return 0;
+}
+
+int CreateSubclassing(HWND hwnd, BOOL isNew)
+{
+    if (IsShutdown)
+        return 0;
+    if (isNew)
+        hwndSnapNewWindow = hwnd;
+    if (IsException(hwnd)) {
+        DebugMessageCS(2, "CreateSubclassing: %p excepted", (void *)hwnd);
+        return 0;
+    }
+    LONG style = GetWindowLongA(hwnd, GWL_STYLE);
+    if ((style & WS_CAPTION) != WS_CAPTION || (style & WS_CHILD) || !IsWindow(hwnd))
+        return 0;
+    if (!isNew && hwnd != hwndKov && !IsWindowVisible(hwnd))
+        return 0;
+    int index;
+    if (AllocWindowIndex(hwnd, &index) == 0)
+        PostMessageA(hwnd, KM_ADDBUTTONS, (WPARAM)hwnd, 0);
+    DebugMessageCS(2, "CreateSubclassing: %p %s record %d", (void *)hwnd, isNew ? "new" : "old",
+                   GetWindowIndex(hwnd));
+    return 0;
 }

@@ -143,14 +143,30 @@ WNDPROC SetWindowProcCS(HWND hwnd, WNDPROC proc)
     return (WNDPROC)SetWindowLongPtrA(hwnd, GWLP_WNDPROC, (LONG_PTR)proc);
 }
 
+LRESULT DefWindowProcCS(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    return IsWindowUnicode(hwnd) ? DefWindowProcW(hwnd, msg, wParam, lParam)
+                                 : DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
 LRESULT CallWindowProcCS(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     if (!IsValidProcCS(proc))
-        return IsWindowUnicode(hwnd) ? DefWindowProcW(hwnd, msg, wParam, lParam)
-                                     : DefWindowProcA(hwnd, msg, wParam, lParam);
+        return DefWindowProcCS(hwnd, msg, wParam, lParam);
     if (IsWindowUnicode(hwnd))
         return CallWindowProcW(proc, hwnd, msg, wParam, lParam);
     return CallWindowProcA(proc, hwnd, msg, wParam, lParam);
+}
+
+void PinLibraryCS(void)
+{
+    static bool pinned;
+    if (pinned)
+        return;
+    HMODULE self;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                       (LPCSTR)&PinLibraryCS, &self);
+    pinned = true;
 }
 
 static void ReleaseRecord(int index)
@@ -173,12 +189,15 @@ int AllocWindowIndex(HWND hwnd, int *index)
     if (GetWindowIndex(hwnd) >= 0)
         FreeWindowIndex(hwnd, FALSE);
 
+    // A record left behind by a window that is gone (its program ended while
+    // it could not be released) is free again; keeping it could hand its
+    // stale procedure to a new window that gets the same handle.
     int free = -1;
     for (int i = 0; i < WIN_TABLE_SIZE; i++) {
-        if (!Win[i].hwnd) {
+        if (Win[i].hwnd && !IsWindow(Win[i].hwnd))
+            ReleaseRecord(i);
+        if (!Win[i].hwnd && free < 0)
             free = i;
-            break;
-        }
     }
     if (free < 0) {
         ReleaseMutexCS(mutex);
@@ -187,19 +206,28 @@ int AllocWindowIndex(HWND hwnd, int *index)
     HookedWindowCnt++;
     ZeroMemory(&Win[free], sizeof(Win[free]));
     Win[free].hwnd = hwnd;
+    PinLibraryCS();
     Win[free].OldWndProc = SetWindowProcCS(hwnd, SubclassProc);
     *index = free;
     ReleaseMutexCS(mutex);
     return 0;
 }
 
+// Releases every record. A frame of another process that is still there
+// cannot get its procedure back from here; its record stays so that the
+// frame keeps reaching its own procedure through SubclassProc, and its own
+// thread releases it on the release message still waiting in its queue.
 static void ForceReleaseAll()
 {
     for (int i = 0; i < WIN_TABLE_SIZE; i++) {
-        if (!Win[i].hwnd)
+        HWND hwnd = Win[i].hwnd;
+        if (!hwnd)
             continue;
-        if (IsWindow(Win[i].hwnd) && SetWindowProcCS(Win[i].hwnd, Win[i].OldWndProc))
+        if (IsWindow(hwnd)) {
+            if (!SetWindowProcCS(hwnd, Win[i].OldWndProc))
+                continue;
             DestroyButtons(Win[i].hwndButtons);
+        }
         ReleaseRecord(i);
     }
 }

@@ -104,7 +104,21 @@ int  GetMutexCS(HANDLE *mutex, const char *name, DWORD timeoutMs);
 int  ReleaseMutexCS(HANDLE mutex);
 BOOL IsValidProcCS(WNDPROC proc);
 WNDPROC SetWindowProcCS(HWND hwnd, WNDPROC proc);
+LRESULT DefWindowProcCS(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 LRESULT CallWindowProcCS(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+// Keeps this library loaded in the calling process for the rest of its life
+// (share.cpp): once a window procedure of a process points into it, no
+// release of the hooks may unload it from under that window.
+void PinLibraryCS(void);
+
+// Installation (install.cpp).
+int  IsException(HWND hwnd);
+int  CreateSubclassing(HWND hwnd, BOOL isNew);
+
+// Registered message numbers, looked up once per process (hooks.cpp).
+extern UINT CreateAllBtnsMsg, DestroyAllBtnsMsg, SysTaskbarInitMsg;
+void RegisterKovMessages(void);
 
 // Frame subclass (frame.cpp).
 int  DestroyButtons(HWND hwndButtons);

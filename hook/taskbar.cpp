@@ -1,7 +1,16 @@
-// The taskbar subclass.
+// The taskbar subclass: runs in the shell's process, in the taskbar's thread.
 #include "share.h"
 
 LRESULT CALLBACK SysTaskbarSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    return CallWindowProcCS(SysTaskbarOldFrameProc, hwnd, msg, wParam, lParam);
+    RegisterKovMessages();
+    WNDPROC old = SysTaskbarOldFrameProc;
+    if (msg == SysTaskbarInitMsg) {
+        if (wParam == 0 && old) {
+            SetWindowProcCS(hwnd, old);
+            SysTaskbarOldFrameProc = 0;
+        }
+        return 0;
+    }
+    return CallWindowProcCS(old, hwnd, msg, wParam, lParam);
 }

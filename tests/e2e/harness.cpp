@@ -1,4 +1,5 @@
 #include "harness.h"
+#include "probeapi.h"
 
 #include <doctest.h>
 
@@ -375,15 +376,70 @@ int Kovw::Close(DWORD timeoutMs)
 
 // --- HookView ---
 
+static char *SectionOf(HMODULE module, const char *name)
+{
+    IMAGE_DOS_HEADER *dos = (IMAGE_DOS_HEADER *)module;
+    IMAGE_NT_HEADERS *nt = (IMAGE_NT_HEADERS *)((char *)module + dos->e_lfanew);
+    IMAGE_SECTION_HEADER *section = IMAGE_FIRST_SECTION(nt);
+    for (int i = 0; i < nt->FileHeader.NumberOfSections; i++, section++) {
+        if (strncmp((const char *)section->Name, name, IMAGE_SIZEOF_SHORT_NAME) == 0)
+            return (char *)module + section->VirtualAddress;
+    }
+    return nullptr;
+}
+
 HookView::HookView(const Home &home)
 {
     module_ = LoadLibraryA(home.Path("kovhook.dll").c_str());
     REQUIRE_MESSAGE(module_ != nullptr, "cannot load " << home.Path("kovhook.dll"));
+    char loaded[MAX_PATH] = "";
+    GetModuleFileNameA(module_, loaded, sizeof(loaded));
+    REQUIRE_MESSAGE(_stricmp(loaded, home.Path("kovhook.dll").c_str()) == 0,
+                    "another copy of the library came back: " << loaded);
     typedef int(WINAPI * GetHookDataFn)(OptionsRecord **, ExceptionList **);
     GetHookDataFn getHookData = (GetHookDataFn)Proc("GetHookData");
     getHookData(&options_, &exceptions_);
     suspend_ = (int *)Proc("_SuspendKovTemp");
     unMinAll_ = (UnMinAllRecord *)Proc("_UnMinAll");
+
+    // The window table opens the shared section; the mirrors must meet the
+    // addresses the library hands out, or the layout is not what it claims.
+    table_ = (const WinRecord *)SectionOf(module_, "MY_SHARE");
+    REQUIRE(table_ != nullptr);
+    REQUIRE((char *)options_ == (char *)(table_ + WIN_TABLE_SIZE));
+    REQUIRE((char *)exceptions_ == (char *)options_ + sizeof(OptionsRecord));
+    // hwndKov follows the exception list at its own (4-byte) alignment.
+    uintptr_t afterXceptions = (uintptr_t)exceptions_ + sizeof(ExceptionList);
+    middle_ = (const SharedAfterXceptions *)((afterXceptions + 3) & ~(uintptr_t)3);
+    REQUIRE((char *)(middle_ + 1) == (char *)unMinAll_);
+    tail_ = (const SharedFromUnMinAll *)unMinAll_;
+    REQUIRE(&tail_->SuspendKovTemp == suspend_);
+}
+
+int HookView::WindowIndex(HWND hwnd) const
+{
+    for (int i = 0; hwnd && i < WIN_TABLE_SIZE; i++)
+        if (((const volatile WinRecord *)table_)[i].hwnd == hwnd)
+            return i;
+    return -1;
+}
+
+int HookView::SetKovHook(HWND main, int isDBCS, int level) const
+{
+    typedef int(WINAPI * Fn)(HWND, int, int);
+    return ((Fn)Proc("SetKovHook"))(main, isDBCS, level);
+}
+
+int HookView::FreeKovHook(BOOL force) const
+{
+    typedef int(WINAPI * Fn)(BOOL);
+    return ((Fn)Proc("FreeKovHook"))(force);
+}
+
+int HookView::HookInstalled() const
+{
+    typedef int(WINAPI * Fn)(void);
+    return ((Fn)Proc("HookInstalled"))();
 }
 
 HookView::~HookView()
@@ -397,6 +453,330 @@ FARPROC HookView::Proc(const char *name) const
     FARPROC proc = GetProcAddress(module_, name);
     REQUIRE_MESSAGE((void *)proc != nullptr, "kovhook.dll does not export " << name);
     return proc;
+}
+
+// --- Probe ---
+
+Probe::Probe(Processes &processes, const std::string &args, bool windows31,
+             const std::string &cls, const std::string &exe)
+    : cls_(cls)
+{
+    std::string program = exe.empty() ? BinDir() + (windows31 ? "probe31.exe" : "probe.exe") : exe;
+    pi_ = processes.Start(program, "--class " + cls + " " + args);
+}
+
+struct ProbeWindows {
+    DWORD pid;
+    const std::string *cls;
+    std::vector<HWND> found;
+};
+
+static BOOL CALLBACK CollectProbeWindow(HWND hwnd, LPARAM param)
+{
+    ProbeWindows *windows = (ProbeWindows *)param;
+    if (ProcessOf(hwnd) == windows->pid && ClassOf(hwnd) == *windows->cls)
+        windows->found.push_back(hwnd);
+    return TRUE;
+}
+
+HWND Probe::Window(int n, DWORD timeoutMs)
+{
+    HWND found = nullptr;
+    WaitFor([&] {
+        ProbeWindows windows = {pi_.dwProcessId, &cls_, {}};
+        EnumWindows(CollectProbeWindow, (LPARAM)&windows);
+        // Enumeration runs from the top of the z-order: the oldest is last.
+        if ((int)windows.found.size() > n)
+            found = windows.found[windows.found.size() - 1 - n];
+        return found != nullptr;
+    }, timeoutMs);
+    return found;
+}
+
+bool Probe::Ping(HWND hwnd, DWORD timeoutMs)
+{
+    static unsigned cookie;
+    char name[64];
+    unsigned id = ++cookie + (unsigned)GetCurrentProcessId() * 1000;
+    snprintf(name, sizeof(name), PROBE_PONG_EVENT, id);
+    HANDLE event = CreateEventA(NULL, TRUE, FALSE, name);
+    PostMessageA(hwnd, RegisterWindowMessageA(PROBE_PING_MSG), id, 0);
+    bool answered = WaitFor([&] { return WaitForSingleObject(event, 0) == WAIT_OBJECT_0; },
+                            timeoutMs);
+    CloseHandle(event);
+    return answered;
+}
+
+int Probe::Subclassed(HWND hwnd)
+{
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(hwnd, RegisterWindowMessageA(PROBE_QUERY_MSG),
+                             PROBE_QUERY_SUBCLASSED, 0, SMTO_ABORTIFHUNG, 5000, &result))
+        return -1;
+    return (int)result;
+}
+
+void Probe::Freeze(HWND hwnd, DWORD ms)
+{
+    PostMessageA(hwnd, RegisterWindowMessageA(PROBE_FREEZE_MSG), ms, 0);
+}
+
+// --- Menu spy ---
+
+MenuSpy::MenuSpy(DWORD threadId)
+{
+    module_ = LoadLibraryA((BinDir() + "menuspy.dll").c_str());
+    REQUIRE(module_ != nullptr);
+    SpyOnThreadFn *spyOn = (SpyOnThreadFn *)GetProcAddress(module_, "SpyOnThread");
+    SpyLastMenuFn *lastMenu = (SpyLastMenuFn *)GetProcAddress(module_, "SpyLastMenu");
+    REQUIRE((spyOn && lastMenu));
+    last_ = lastMenu();
+    seen_ = last_->serial;
+    hook_ = spyOn(threadId);
+    REQUIRE(hook_ != nullptr);
+}
+
+MenuSpy::~MenuSpy()
+{
+    if (hook_)
+        UnhookWindowsHookEx(hook_);
+    if (module_)
+        FreeLibrary(module_);
+}
+
+bool MenuSpy::Next(SpyMenu *menu, DWORD timeoutMs)
+{
+    if (!WaitFor([&] { return last_->serial != seen_; }, timeoutMs))
+        return false;
+    seen_ = last_->serial;
+    memcpy(menu, (const void *)last_, sizeof(*menu));
+    return true;
+}
+
+// --- Input ---
+
+void ClickAt(POINT screen, bool right, bool doubleClick)
+{
+    int cx = GetSystemMetrics(SM_CXSCREEN) - 1, cy = GetSystemMetrics(SM_CYSCREEN) - 1;
+    INPUT move = {};
+    move.type = INPUT_MOUSE;
+    move.mi.dx = screen.x * 65535 / cx;
+    move.mi.dy = screen.y * 65535 / cy;
+    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &move, sizeof(INPUT));
+    for (int i = 0; i < (doubleClick ? 2 : 1); i++) {
+        INPUT press[2] = {};
+        press[0].type = press[1].type = INPUT_MOUSE;
+        press[0].mi.dwFlags = right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
+        press[1].mi.dwFlags = right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
+        SendInput(2, press, sizeof(INPUT));
+    }
+}
+
+void PostKey(HWND hwnd, UINT vk)
+{
+    UINT scan = MapVirtualKeyA(vk, MAPVK_VK_TO_VSC);
+    PostMessageA(hwnd, WM_KEYDOWN, vk, 1 | (scan << 16));
+    PostMessageA(hwnd, WM_KEYUP, vk, 1 | (scan << 16) | 0xC0000000);
+}
+
+void PostChar(HWND hwnd, char c)
+{
+    PostMessageA(hwnd, WM_CHAR, (unsigned char)c, 1);
+}
+
+// --- Screen ---
+
+Screenshot CaptureScreen()
+{
+    Screenshot shot;
+    shot.width = GetSystemMetrics(SM_CXSCREEN);
+    shot.height = GetSystemMetrics(SM_CYSCREEN);
+    HDC screen = GetDC(NULL);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = shot.width;
+    info.bmiHeader.biHeight = -shot.height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void *bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, NULL, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, shot.width, shot.height, screen, 0, 0, SRCCOPY);
+    GdiFlush();
+    shot.pixels.resize(shot.width * shot.height);
+    const DWORD *src = (const DWORD *)bits;
+    for (size_t i = 0; i < shot.pixels.size(); i++)
+        shot.pixels[i] = RGB((src[i] >> 16) & 0xFF, (src[i] >> 8) & 0xFF, src[i] & 0xFF);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(NULL, screen);
+    return shot;
+}
+
+bool Screenshot::SaveBmp(const std::string &path) const
+{
+    std::string data;
+    BITMAPFILEHEADER file = {};
+    BITMAPINFOHEADER info = {};
+    info.biSize = sizeof(info);
+    info.biWidth = width;
+    info.biHeight = -height;
+    info.biPlanes = 1;
+    info.biBitCount = 32;
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof(file) + sizeof(info);
+    file.bfSize = file.bfOffBits + width * height * 4;
+    data.append((const char *)&file, sizeof(file));
+    data.append((const char *)&info, sizeof(info));
+    for (COLORREF c : pixels) {
+        DWORD bgra = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+        data.append((const char *)&bgra, 4);
+    }
+    HANDLE out = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    if (out == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    WriteFile(out, data.data(), (DWORD)data.size(), &written, NULL);
+    CloseHandle(out);
+    return written == data.size();
+}
+
+// The icon's pixels drawn on black and on white: where both agree the icon
+// is opaque.
+static std::vector<int> IconPixels(HICON icon, int size)
+{
+    std::vector<int> result(size * size, -1);
+    HDC screen = GetDC(NULL);
+    COLORREF drawn[2][64 * 64];
+    for (int pass = 0; pass < 2; pass++) {
+        HDC dc = CreateCompatibleDC(screen);
+        HBITMAP bitmap = CreateCompatibleBitmap(screen, size, size);
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        RECT all = {0, 0, size, size};
+        FillRect(dc, &all, (HBRUSH)GetStockObject(pass ? WHITE_BRUSH : BLACK_BRUSH));
+        DrawIconEx(dc, 0, 0, icon, size, size, 0, NULL, DI_NORMAL);
+        for (int y = 0; y < size; y++)
+            for (int x = 0; x < size; x++)
+                drawn[pass][y * size + x] = GetPixel(dc, x, y);
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+    }
+    ReleaseDC(NULL, screen);
+    for (int i = 0; i < size * size; i++)
+        if (drawn[0][i] == drawn[1][i])
+            result[i] = (int)drawn[0][i];
+    return result;
+}
+
+bool FindIcon(const Screenshot &screen, HICON icon, int size, RECT area, POINT *center)
+{
+    REQUIRE(size <= 64);
+    std::vector<int> want = IconPixels(icon, size);
+    for (int y = area.top; y + size <= area.bottom && y + size <= screen.height; y++) {
+        for (int x = area.left; x + size <= area.right && x + size <= screen.width; x++) {
+            bool match = true;
+            for (int i = 0; match && i < size * size; i++)
+                if (want[i] >= 0 && screen.At(x + i % size, y + i / size) != (COLORREF)want[i])
+                    match = false;
+            if (match) {
+                *center = {x + size / 2, y + size / 2};
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+HICON LoadKovIcon(const Home &home, int size)
+{
+    HMODULE exe = LoadLibraryExA(home.Path("kovw.exe").c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    REQUIRE(exe != nullptr);
+    HICON icon = (HICON)LoadImageA(exe, MAKEINTRESOURCEA(1), IMAGE_ICON, size, size, 0);
+    FreeLibrary(exe);
+    REQUIRE(icon != nullptr);
+    return icon;
+}
+
+std::string ArtifactDir()
+{
+    std::string dir = BinDir() + "..\\test-artifacts\\";
+    CreateDirectoryA(dir.c_str(), NULL);
+    return dir;
+}
+
+// --- Patched binaries ---
+
+struct PeImage {
+    std::string bytes;
+    IMAGE_NT_HEADERS32 *nt;
+    // File offset of a relative virtual address.
+    size_t Offset(DWORD rva)
+    {
+        IMAGE_SECTION_HEADER *section = IMAGE_FIRST_SECTION(nt);
+        for (int i = 0; i < nt->FileHeader.NumberOfSections; i++, section++) {
+            if (rva >= section->VirtualAddress &&
+                rva < section->VirtualAddress + section->Misc.VirtualSize)
+                return rva - section->VirtualAddress + section->PointerToRawData;
+        }
+        FAIL("no section holds rva " << rva);
+        return 0;
+    }
+};
+
+static PeImage LoadImageFile(const std::string &path)
+{
+    PeImage image;
+    image.bytes = ReadFileBytes(path);
+    REQUIRE(image.bytes.size() > sizeof(IMAGE_DOS_HEADER));
+    IMAGE_DOS_HEADER *dos = (IMAGE_DOS_HEADER *)&image.bytes[0];
+    image.nt = (IMAGE_NT_HEADERS32 *)&image.bytes[dos->e_lfanew];
+    return image;
+}
+
+static void Rename(PeImage &image, size_t offset, const char *name, const char *newName)
+{
+    REQUIRE(strlen(name) == strlen(newName));
+    REQUIRE(_stricmp(&image.bytes[offset], name) == 0);
+    memcpy(&image.bytes[offset], newName, strlen(newName));
+}
+
+void PatchExportName(const std::string &dll, const char *name, const char *newName)
+{
+    PeImage image = LoadImageFile(dll);
+    IMAGE_DATA_DIRECTORY dir = image.nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    IMAGE_EXPORT_DIRECTORY *exports =
+        (IMAGE_EXPORT_DIRECTORY *)&image.bytes[image.Offset(dir.VirtualAddress)];
+    DWORD *names = (DWORD *)&image.bytes[image.Offset(exports->AddressOfNames)];
+    for (DWORD i = 0; i < exports->NumberOfNames; i++) {
+        size_t offset = image.Offset(names[i]);
+        if (strcmp(&image.bytes[offset], name) == 0) {
+            Rename(image, offset, name, newName);
+            WriteFileBytes(dll, image.bytes);
+            return;
+        }
+    }
+    FAIL("no export " << name);
+}
+
+void PatchImportName(const std::string &exe, const char *dll, const char *newDll)
+{
+    PeImage image = LoadImageFile(exe);
+    IMAGE_DATA_DIRECTORY dir = image.nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    IMAGE_IMPORT_DESCRIPTOR *import =
+        (IMAGE_IMPORT_DESCRIPTOR *)&image.bytes[image.Offset(dir.VirtualAddress)];
+    for (; import->Name; import++) {
+        size_t offset = image.Offset(import->Name);
+        if (_stricmp(&image.bytes[offset], dll) == 0) {
+            Rename(image, offset, dll, newDll);
+            WriteFileBytes(exe, image.bytes);
+            return;
+        }
+    }
+    FAIL("no import from " << dll);
 }
 
 // --- Bytes ---

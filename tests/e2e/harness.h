@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "common/options.h"
+#include "hook/share.h"
+#include "menuspy.h"
 
 namespace kt {
 
@@ -113,6 +115,60 @@ private:
     HWND main_ = nullptr;
 };
 
+// A probe program (probe.exe, or probe31.exe built for Windows 3.1) started
+// with a command line; its windows are those of class cls.
+class Probe {
+public:
+    Probe(Processes &processes, const std::string &args, bool windows31 = false,
+          const std::string &cls = "KovProbe", const std::string &exe = "");
+    DWORD Pid() const { return pi_.dwProcessId; }
+    HANDLE Process() const { return pi_.hProcess; }
+    // Its n-th window in creation order, waiting for it to exist.
+    HWND Window(int n = 0, DWORD timeoutMs = 10000);
+    // Returns once the window's thread has handled everything posted to it
+    // before the call.
+    bool Ping(HWND hwnd, DWORD timeoutMs = 10000);
+    // 1 when the window's procedure is no longer the probe's own, 0 when it
+    // is, -1 when the window does not answer.
+    int Subclassed(HWND hwnd);
+    // Keeps the window's thread busy for ms, as a hung program.
+    void Freeze(HWND hwnd, DWORD ms);
+
+private:
+    PROCESS_INFORMATION pi_;
+    std::string cls_;
+};
+
+// The shared section of kovhook as the library declares it. Its variables
+// follow each other in declaration order with their own alignment, so these
+// mirrors describe stretches of it; HookView checks them against addresses
+// the library hands out.
+struct SharedAfterXceptions {   // from hwndKov, right behind Xception
+    HWND  hwndKov;
+    int   HookedWindowCnt;
+    SHORT metrics[14];
+    int   WinMajorVer, WinMinorVer;
+    HWND  hwndTrapRollup, hwndTrapWMsize;
+    HMENU hwndKovTaskListMenu;
+    HWND  hwndSwitchHwnd[60];
+    HWND  hwndSnapNewWindow;
+};
+struct SharedFromUnMinAll {      // from _UnMinAll to the end
+    UnMinAllRecord UnMinAll;
+    WNDPROC SysTaskbarOldFrameProc;
+    int   IsDBCS, IsShutdown, SysShutdownSelected, SuspendKovTemp;
+    int   DoSnapStartMenu, IgnoreSnapWindow, MouseDirection;
+    AUTOSCROLL autoScroll;
+    UINT  DoubleClickTime;
+    int   DebugLevelShare;
+    HHOOK CBThandle, CWPhandle, GetMsghandle, Mousehandle, SysMsghandle;
+    HMODULE hiKovDll;
+    HWND  hwndShutdownManager, hwndWin3PopupPatch, hwndOldSnapWindow, hwndScroll;
+    int   ScrollActionId, TrappedRBtnDown, TrappedMBtnDown;
+    POINT LastMousePos;
+    LONG  LastMsgTime;
+};
+
 // The copy of kovhook.dll in a home directory, loaded into the test process,
 // so that the test sees the same shared section as kovw running from there.
 class HookView {
@@ -125,13 +181,72 @@ public:
     const UnMinAllRecord *UnMinAll() const { return unMinAll_; }
     FARPROC Proc(const char *name) const;
 
+    // The window table and the rest of the shared section.
+    const WinRecord *Table() const { return table_; }
+    int WindowIndex(HWND hwnd) const;
+    const volatile SharedAfterXceptions *Middle() const { return middle_; }
+    const volatile SharedFromUnMinAll *Tail() const { return tail_; }
+
+    // The library's own functions, called in the test process.
+    int SetKovHook(HWND main, int isDBCS, int level) const;
+    int FreeKovHook(BOOL force) const;
+    int HookInstalled() const;
+
 private:
     HMODULE module_ = nullptr;
+    const WinRecord *table_ = nullptr;
+    const SharedAfterXceptions *middle_ = nullptr;
+    const SharedFromUnMinAll *tail_ = nullptr;
     OptionsRecord *options_ = nullptr;
     ExceptionList *exceptions_ = nullptr;
     int *suspend_ = nullptr;
     UnMinAllRecord *unMinAll_ = nullptr;
 };
+
+// The popup menus a thread of another process opens, read inside that
+// process by the test library menuspy.dll.
+class MenuSpy {
+public:
+    explicit MenuSpy(DWORD threadId);
+    ~MenuSpy();
+    // The next menu recorded after the last one returned (or after the spy
+    // started), waiting for it.
+    bool Next(SpyMenu *menu, DWORD timeoutMs = 10000);
+
+private:
+    HMODULE module_ = nullptr;
+    HHOOK hook_ = nullptr;
+    const volatile SpyMenu *last_ = nullptr;
+    LONG seen_ = 0;
+};
+
+// Input as a user gives it, and keys posted to a window's thread (a popup
+// menu or a dialog reads those from its thread's queue like typed keys).
+void ClickAt(POINT screen, bool right = false, bool doubleClick = false);
+void PostKey(HWND hwnd, UINT vk);
+void PostChar(HWND hwnd, char c);
+
+// The screen as the user sees it.
+struct Screenshot {
+    int width = 0, height = 0;
+    std::vector<COLORREF> pixels;
+    COLORREF At(int x, int y) const { return pixels[y * width + x]; }
+    bool SaveBmp(const std::string &path) const;
+};
+Screenshot CaptureScreen();
+// Where the icon (drawn at size x size) appears inside area, by its opaque
+// pixels; false when it does not.
+bool FindIcon(const Screenshot &screen, HICON icon, int size, RECT area, POINT *center);
+// kovw's program icon from the copy in home, at size x size.
+HICON LoadKovIcon(const Home &home, int size);
+// A directory in the build tree for files the tests leave to look at.
+std::string ArtifactDir();
+
+// Copies of the binaries with one name changed in place: an export of a
+// library, or the library a program imports from (same length, so nothing
+// else moves).
+void PatchExportName(const std::string &dll, const char *name, const char *newName);
+void PatchImportName(const std::string &exe, const char *dll, const char *newDll);
 
 // Byte views of the options file.
 uint32_t U32At(const std::string &bytes, size_t offset);

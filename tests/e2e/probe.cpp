@@ -2,24 +2,47 @@
 // its command line and runs a message loop until they are all closed.
 //
 //   probe [--class NAME] [--title TEXT] [--style HEX] [--exstyle HEX]
-//         [--hidden] [--count N] [--rect X,Y,W,H]
+//         [--hidden] [--disabled] [--count N] [--rect X,Y,W,H]
 //   probe --read-option DLLPATH OFFSET
 //         loads that kovhook.dll and exits with the 32-bit value at OFFSET
 //         of its shared options record
 //
 // Titles may contain blanks when quoted. Styles are hexadecimal; by default
 // an overlapped window (caption, system menu, sizing frame, boxes).
+//
+// Its windows answer three registered messages (see probeapi.h): a query
+// whether the window procedure is still the probe's own, a posted ping that
+// sets a named event once everything posted before it has been handled, and
+// a posted freeze that keeps the thread busy for a while, as a hung program.
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include "common/options.h"
+#include "probeapi.h"
 
 static int OpenWindows;
+static UINT QueryMsg, PingMsg, FreezeMsg;
 
 static LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    if (msg == QueryMsg && wParam == PROBE_QUERY_SUBCLASSED)
+        return GetWindowLongPtrA(hwnd, GWLP_WNDPROC) != (LONG_PTR)ProbeProc;
+    if (msg == PingMsg) {
+        char name[64];
+        snprintf(name, sizeof(name), PROBE_PONG_EVENT, (unsigned)wParam);
+        HANDLE event = OpenEventA(EVENT_MODIFY_STATE, FALSE, name);
+        if (event) {
+            SetEvent(event);
+            CloseHandle(event);
+        }
+        return 0;
+    }
+    if (msg == FreezeMsg) {
+        Sleep((DWORD)wParam);
+        return 0;
+    }
     switch (msg) {
     case WM_CREATE:
         OpenWindows++;
@@ -38,6 +61,7 @@ struct ProbeArgs {
     DWORD style = WS_OVERLAPPEDWINDOW;
     DWORD exStyle = 0;
     bool hidden = false;
+    bool disabled = false;
     int count = 1;
     int x = 100, y = 100, w = 400, h = 300;
 };
@@ -75,11 +99,16 @@ int main(int argc, char **argv)
             a.exStyle = strtoul(next, NULL, 16), i++;
         else if (!strcmp(arg, "--hidden"))
             a.hidden = true;
+        else if (!strcmp(arg, "--disabled"))
+            a.disabled = true;
         else if (!strcmp(arg, "--count"))
             a.count = atoi(next), i++;
         else if (!strcmp(arg, "--rect"))
             sscanf(next, "%d,%d,%d,%d", &a.x, &a.y, &a.w, &a.h), i++;
     }
+    QueryMsg = RegisterWindowMessageA(PROBE_QUERY_MSG);
+    PingMsg = RegisterWindowMessageA(PROBE_PING_MSG);
+    FreezeMsg = RegisterWindowMessageA(PROBE_FREEZE_MSG);
 
     WNDCLASSA wc = {};
     wc.style = CS_DBLCLKS;
@@ -97,6 +126,8 @@ int main(int argc, char **argv)
             return 2;
         if (!a.hidden)
             ShowWindow(hwnd, SW_SHOWNORMAL);
+        if (a.disabled)
+            EnableWindow(hwnd, FALSE);
     }
     MSG msg;
     while (GetMessageA(&msg, NULL, 0, 0) > 0) {

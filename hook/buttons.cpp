@@ -1,12 +1,232 @@
-// The button group window.
+// The button group window: a popup owned by its frame, lying over the
+// frame's title bar, whose children are owner-drawn push buttons, one per
+// action. It keeps no data of its own: everything is in the frame's record.
 #include "share.h"
+#include "../common/actions.h"
+
+#define FACE_PRESSED   0x7041
+#define FACE_UP        0x7052
+#define GLYPH_SMALL    13
+#define GLYPH_MEDIUM   16
+#define GLYPH_LARGE    24
+#define MEDIUM_FROM    18   // button heights from here get the 16-pixel set
+#define LARGE_FROM     26   // and from here the 24-pixel set
+
+struct GlyphSet {
+    int action;
+    int small, medium, large;
+};
+
+// Glyph resources by action and size; in the 16-pixel set the id is the
+// action code. There is no 13-pixel close glyph.
+static const GlyphSet Glyphs[] = {
+    {ACTION_CLOSE, 0x7001, 0x7001, 0x7060},
+    {ACTION_ROLLUP, 0x7070, 0x7046, 0x7061},
+    {ACTION_STARTMENU, 0x7071, 0x7003, 0x7062},
+    {ACTION_TASKLIST, 0x7072, 0x700E, 0x7063},
+    {ACTION_HIDE, 0x7073, 0x700A, 0x7064},
+    {ACTION_USERCMD, 0x7074, 0x7010, 0x7065},
+};
+
+static int GlyphSize(int cyButton)
+{
+    if (cyButton < MEDIUM_FROM)
+        return GLYPH_SMALL;
+    return cyButton < LARGE_FROM ? GLYPH_MEDIUM : GLYPH_LARGE;
+}
+
+static int GlyphId(int action, int size)
+{
+    for (const GlyphSet &set : Glyphs) {
+        if (set.action == action)
+            return size == GLYPH_SMALL ? set.small : size == GLYPH_MEDIUM ? set.medium : set.large;
+    }
+    return 0;
+}
+
+void DrawBitmap(HDC hdc, HBITMAP bitmap, short x, short y, short cx, short cy)
+{
+    HDC memory = CreateCompatibleDC(hdc);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    SetMapMode(memory, GetMapMode(hdc));
+    BITMAP info;
+    GetObjectA(bitmap, sizeof(info), &info);
+    POINT size = {info.bmWidth, info.bmHeight};
+    DPtoLP(hdc, &size, 1);
+    POINT origin = {0, 0};
+    DPtoLP(memory, &origin, 1);
+    POINT target = {cx, cy};
+    DPtoLP(hdc, &target, 1);
+    if ((cx == 0 && cy == 0) || (cx == info.bmWidth && cy == info.bmHeight))
+        BitBlt(hdc, x, y, size.x, size.y, memory, origin.x, origin.y, SRCCOPY);
+    else
+        StretchBlt(hdc, x, y, target.x, target.y, memory, origin.x, origin.y, size.x, size.y,
+                   SRCCOPY);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+}
+
+// The face stretched over the whole button, the glyph centred inside the
+// button's 1-pixel border, one pixel further down and right while pressed.
+static void DrawButton(const WinRecord &rec, const DRAWITEMSTRUCT *item)
+{
+    int size = GlyphSize(rec.cyButton);
+    int glyphId = GlyphId((int)item->CtlID, size);
+    bool pressed = (item->itemState & ODS_SELECTED) != 0;
+    HBITMAP face = LoadBitmapA(hInstKovDll, MAKEINTRESOURCEA(pressed ? FACE_PRESSED : FACE_UP));
+    HBITMAP glyph = glyphId ? LoadBitmapA(hInstKovDll, MAKEINTRESOURCEA(glyphId)) : NULL;
+    int offset = pressed ? 2 : 1;
+    int x = offset, y = offset;
+    if (rec.cxButton - 2 > size)
+        x += (rec.cxButton - 2 - size) / 2;
+    if (rec.cyButton - 2 > size)
+        y += (rec.cyButton - 2 - size) / 2;
+    if (face)
+        DrawBitmap(item->hDC, face, 0, 0, rec.cxButton, rec.cyButton);
+    if (glyph) {
+        // Shifted while pressed, the glyph would cover the face's edge.
+        int saved = SaveDC(item->hDC);
+        IntersectClipRect(item->hDC, 1, 1, rec.cxButton - 1, rec.cyButton - 1);
+        DrawBitmap(item->hDC, glyph, (short)x, (short)y, 0, 0);
+        RestoreDC(item->hDC, saved);
+    }
+    if (face)
+        DeleteObject(face);
+    if (glyph)
+        DeleteObject(glyph);
+}
+
+static bool IsRightPlacement()
+{
+    return PlacementOf(&Op) == PLACEMENT_RIGHT;
+}
+
+// Where the group belongs on its frame. It never reaches left of the
+// caption's start: when the frame is too narrow the group is cut short
+// (right placement: starting at the caption's start; left: at its place).
+static RECT GroupPlace(const WinRecord &rec, HWND frameHwnd, bool *cut)
+{
+    RECT frame;
+    GetWindowRect(frameHwnd, &frame);
+    int width = rec.nButtons * rec.cxButton;
+    int left = frame.left + rec.xLeft, top = frame.top + rec.yTop;
+    int available;
+    if (IsRightPlacement()) {
+        available = (frame.right - rec.xRight + width) - left;
+        if (width <= available)
+            left = frame.right - rec.xRight;
+    } else {
+        available = (frame.right - rec.xRight) - left;
+    }
+    *cut = width > available;
+    RECT place = {left, top, left + (*cut ? available : width), top + rec.cyButton};
+    return place;
+}
+
+// Keeps the group on its frame after a move.
+static void MoveButtons(int index, HWND group)
+{
+    const WinRecord &rec = Win[index];
+    bool cut;
+    RECT place = GroupPlace(rec, rec.hwnd, &cut);
+    UINT keepSize = (cut && IsRightPlacement()) ? 0 : SWP_NOSIZE;
+    SetWindowPos(group, NULL, place.left, place.top, place.right - place.left, rec.cyButton,
+                 keepSize | SWP_NOZORDER | SWP_NOACTIVATE);
+    UINT show = IsWindowVisible(rec.hwnd) && !IsIconic(rec.hwnd) ? SWP_SHOWWINDOW : SWP_HIDEWINDOW;
+    SetWindowPos(group, NULL, 0, 0, 0, 0,
+                 show | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// Shows, hides or re-stacks the group after the frame was sized, shown or
+// hidden, and gives a group that was cut short its width back.
+static void ShowButtons(int index, HWND group)
+{
+    const WinRecord &rec = Win[index];
+    HWND frame = rec.hwnd;
+    UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+    HWND above = GetWindow(frame, GW_HWNDPREV);
+    if (above == group || !above) {
+        flags |= SWP_NOZORDER;
+        above = NULL;
+    }
+    LONG style = GetWindowLongA(frame, GWL_STYLE);
+    if (IsIconic(frame) || !IsWindowVisible(frame) || (style & WS_CAPTION) != WS_CAPTION)
+        SetWindowPos(group, NULL, 0, 0, 0, 0, flags | SWP_NOZORDER | SWP_HIDEWINDOW);
+    else if (IsZoomed(frame) && rec.ButtonsCreated)
+        SetWindowPos(group, HWND_TOP, 0, 0, 0, 0, flags | SWP_SHOWWINDOW);
+    else if (rec.ButtonsCreated)
+        SetWindowPos(group, above, 0, 0, 0, 0, flags | SWP_SHOWWINDOW);
+
+    bool cut;
+    RECT place = GroupPlace(rec, frame, &cut);
+    UINT keepPlace = IsRightPlacement() ? 0 : SWP_NOMOVE;
+    SetWindowPos(group, NULL, place.left, place.top, place.right - place.left, rec.cyButton,
+                 keepPlace | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+int ProcessButtonsProcMsg(int index, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
+                          LRESULT *result)
+{
+    *result = 0;
+    switch (msg) {
+    case WM_COMMAND:
+        if (_SuspendKovTemp)
+            return 0;
+        return ExecuteSystemCommand(hwnd, index, (int)wParam, SOURCE_BUTTON) == 1;
+    case WM_DRAWITEM:
+        if (lParam) {
+            DrawButton(Win[index], (const DRAWITEMSTRUCT *)lParam);
+            *result = TRUE;
+        }
+        return 1;
+    case KM_MOVEBUTTONS:
+        MoveButtons(index, hwnd);
+        return 1;
+    case KM_SHOWBUTTONS:
+        ShowButtons(index, hwnd);
+        return 1;
+    }
+    return 0;
+}
+
+// A click on the group is a click on its frame's title bar: the frame is
+// activated, not the group.
+static LRESULT OnMouseActivate(int index)
+{
+    HWND frame = Win[index].hwnd;
+    if (GetForegroundWindow() != frame)
+        SetForegroundWindow(frame);
+    return MA_NOACTIVATE;
+}
 
 LRESULT CALLBACK ButtonsProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    int index = GetButtonWindowIndex(hwnd, FALSE);
+    if (index < 0)
+        return DefWindowProcA(hwnd, msg, wParam, lParam);
+    if (msg == WM_MOUSEACTIVATE)
+        return OnMouseActivate(index);
+    if (msg == WM_TIMER && wParam == RESTACK_TIMER) {
+        KillTimer(hwnd, RESTACK_TIMER);
+        ShowButtons(index, hwnd);
+        return 0;
+    }
+    LRESULT result;
+    if (ProcessButtonsProcMsg(index, hwnd, msg, wParam, lParam, &result))
+        return result;
     return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
 LRESULT CALLBACK SubclassButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    int index = GetButtonWindowIndex(hwnd, TRUE);
+    if (index < 0)
+        return DefWindowProcA(hwnd, msg, wParam, lParam);
+    WNDPROC old = Win[index].OldButtonsProc;
+    LRESULT result;
+    if (ProcessButtonsProcMsg(index, Win[index].hwndButtons, msg, wParam, lParam, &result))
+        return result;
+    if (IsValidProcCS(old))
+        return CallWindowProcA(old, hwnd, msg, wParam, lParam);
     return DefWindowProcA(hwnd, msg, wParam, lParam);
 }

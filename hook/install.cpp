@@ -130,7 +130,6 @@ int WINAPI SetKovHook(HWND hwndMain, int isDBCS, int debugLevel)
     UINT createAll = RegisterWindowMessageA(MSG_CREATEALLBTNS);
     EnumWindows(CreateAllButtonsProc, (LPARAM)createAll);
     KovIsHooked = 1;
-    DebugMessageCS(1, "SetKovHook: hooks installed for %p", (void *)hwndMain);
     return 1;
 }
 
@@ -149,7 +148,6 @@ BOOL CALLBACK CreateAllButtonsProc(HWND hwnd, LPARAM message)
     LONG style = GetWindowLongA(hwnd, GWL_STYLE);
     if ((style & WS_CAPTION) == WS_CAPTION && (hwnd == hwndKov || IsWindowVisible(hwnd))) {
         PostMessageA(hwnd, (UINT)message, (WPARAM)message, 0);
-        DebugMessageCS(2, "CreateAllButtonsProc: offered %p", (void *)hwnd);
         if (IsOldShell() && !hwndShutdownManager && IsProgramManager(hwnd))
             hwndShutdownManager = hwnd;
     }
@@ -268,10 +266,8 @@ int CreateSubclassing(HWND hwnd, BOOL isNew)
         return 0;
     if (isNew)
         hwndSnapNewWindow = hwnd;
-    if (IsException(hwnd)) {
-        DebugMessageCS(2, "CreateSubclassing: %p excepted", (void *)hwnd);
+    if (IsException(hwnd))
         return 0;
-    }
     LONG style = GetWindowLongA(hwnd, GWL_STYLE);
     if ((style & WS_CAPTION) != WS_CAPTION || (style & WS_CHILD) || !IsWindow(hwnd))
         return 0;
@@ -280,7 +276,5 @@ int CreateSubclassing(HWND hwnd, BOOL isNew)
     int index;
     if (AllocWindowIndex(hwnd, &index) == 0)
         PostMessageA(hwnd, KM_ADDBUTTONS, (WPARAM)hwnd, 0);
-    DebugMessageCS(2, "CreateSubclassing: %p %s record %d", (void *)hwnd, isNew ? "new" : "old",
-                   GetWindowIndex(hwnd));
     return 0;
 }

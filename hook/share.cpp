@@ -97,6 +97,20 @@ char *getBaseNameCS(char *path, int length)
     return path;
 }
 
+// The record this process looked up last: a frame's messages come in runs.
+static int LastIndex = -1;
+
+int FindWindowIndexCS(HWND hwnd)
+{
+    int last = LastIndex;
+    if (last >= 0 && hwnd && Win[last].hwnd == hwnd)
+        return last;
+    int index = GetWindowIndex(hwnd);
+    if (index >= 0)
+        LastIndex = index;
+    return index;
+}
+
 int GetWindowIndex(HWND hwnd)
 {
     if (!hwnd)
@@ -153,6 +167,11 @@ LRESULT CallWindowProcCS(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARA
 {
     if (!IsValidProcCS(proc))
         return DefWindowProcCS(hwnd, msg, wParam, lParam);
+    // A plain address is a procedure of the character set the window was
+    // subclassed in (another one would have come back as a handle), so it
+    // is called directly: this runs for every message of every frame.
+    if (((ULONG_PTR)proc >> 16) != 0xFFFF)
+        return proc(hwnd, msg, wParam, lParam);
     if (IsWindowUnicode(hwnd))
         return CallWindowProcW(proc, hwnd, msg, wParam, lParam);
     return CallWindowProcA(proc, hwnd, msg, wParam, lParam);

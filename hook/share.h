@@ -96,6 +96,8 @@ inline bool IsOldShell() { return WinMajorVer <= 3 && WinMinorVer < 50; }
 int  AllocWindowIndex(HWND hwnd, int *index);
 int  FreeWindowIndex(HWND hwnd, BOOL all);
 int  GetWindowIndex(HWND hwnd);
+// GetWindowIndex for the hot paths: remembers the last record found.
+int  FindWindowIndexCS(HWND hwnd);
 int  GetButtonWindowIndex(HWND hwnd, BOOL orParent);
 
 // Utilities (share.cpp).
@@ -121,6 +123,41 @@ extern UINT CreateAllBtnsMsg, DestroyAllBtnsMsg, SysTaskbarInitMsg;
 void RegisterKovMessages(void);
 
 // Frame subclass (frame.cpp).
+int  AddKovButtons(HWND hwnd, int index);
 int  DestroyButtons(HWND hwndButtons);
+
+// Button group (buttons.cpp).
+#define RESTACK_TIMER     0x6F10
+#define RESTACK_DELAY_MS  500
+int  ProcessButtonsProcMsg(int index, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
+                           LRESULT *result);
+void DrawBitmap(HDC hdc, HBITMAP bitmap, short x, short y, short cx, short cy);
+
+// Hooks (hooks.cpp).
+HWND GetHwndForAction(HWND hwnd, int action);
+
+// Command executor (execute.cpp).
+int  ExecuteSystemCommand(HWND hwnd, int index, int action, int source);
+
+// Window operations (winops.cpp, rollup.cpp, tasklist.cpp).
+int  SetAnimation(int enable);
+void MinimizeAllWindows(HWND hwnd);
+BOOL IsRolledUp(HWND hwnd);
+int  Rollup(HWND hwnd, BOOL noActivate);
+void DoRollupAll(HWND source, BOOL rolledUp);
+void KovTaskList(HWND owner);
+
+// Shell (taskbar.cpp) and mouse snapping (snap.cpp).
+BOOL IsShutdownDialog(HWND hwnd);
+BOOL BypassShutdown(HWND hwnd);
+void CheckMouseSnap(HWND frame);
+
+// Scroll emulation (scroll.cpp).
+void CheckScrollbarHwnd(HWND hwnd, SCROLLCACHE *cache);
+void CheckAutoScrollStart(HWND hwnd);
+void CheckAutoScrollStop(void);
+void StopScrollTimer(void);
+void PostScrollMsg(HWND hwnd, UINT message, WORD code, WORD position, LPARAM bar);
+void ScrollAction(HWND hwnd, int action);
 
 #endif

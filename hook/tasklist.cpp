@@ -6,6 +6,10 @@ BOOL CALLBACK AddTaskListProc(HWND, LPARAM)
     return TRUE;
 }
 
+void KovTaskList(HWND)
+{
+}
+
 int WINAPI ActivateWindowCS(HWND hwnd)
 {
     SetForegroundWindow(hwnd);

@@ -35,6 +35,6 @@ sleep 3
 "$root/scripts/kovwine" notepad & pids+=($!)
 "$root/scripts/kovwine" winemine & pids+=($!)
 # Give the programs time to open and Kov time to dress their title bars.
-sleep 6
+sleep 8
 import -window root "$screenshot"
 echo "Kov ran on a virtual desktop; screenshot: $screenshot"

@@ -4,6 +4,7 @@
 #include <doctest.h>
 
 #include <shellapi.h>
+#include <algorithm>
 #include <stdio.h>
 
 namespace kt {
@@ -564,6 +565,12 @@ void ClickAt(POINT screen, bool right, bool doubleClick)
     move.mi.dy = screen.y * 65535 / cy;
     move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
     SendInput(1, &move, sizeof(INPUT));
+    // The press must find the pointer where it was sent.
+    WaitFor([&] {
+        POINT now;
+        GetCursorPos(&now);
+        return now.x == screen.x && now.y == screen.y;
+    }, 2000);
     for (int i = 0; i < (doubleClick ? 2 : 1); i++) {
         INPUT press[2] = {};
         press[0].type = press[1].type = INPUT_MOUSE;
@@ -779,6 +786,49 @@ void PatchImportName(const std::string &exe, const char *dll, const char *newDll
     FAIL("no import from " << dll);
 }
 
+// --- Button groups ---
+
+HWND WaitGroup(const HookView &view, HWND frame, DWORD timeoutMs)
+{
+    HWND group = nullptr;
+    WaitFor([&] {
+        int index = view.WindowIndex(frame);
+        group = index >= 0 ? ((const volatile WinRecord *)view.Table())[index].hwndButtons : nullptr;
+        return group && IsWindowVisible(group);
+    }, timeoutMs);
+    return group && IsWindowVisible(group) ? group : nullptr;
+}
+
+RECT RectOf(HWND hwnd)
+{
+    RECT rc = {};
+    GetWindowRect(hwnd, &rc);
+    return rc;
+}
+
+static BOOL CALLBACK CollectButton(HWND child, LPARAM param)
+{
+    std::vector<GroupButton> *buttons = (std::vector<GroupButton> *)param;
+    buttons->push_back({GetDlgCtrlID(child), RectOf(child)});
+    return TRUE;
+}
+
+std::vector<GroupButton> ButtonsOf(HWND group)
+{
+    std::vector<GroupButton> buttons;
+    EnumChildWindows(group, CollectButton, (LPARAM)&buttons);
+    std::sort(buttons.begin(), buttons.end(),
+              [](const GroupButton &a, const GroupButton &b) { return a.rect.left < b.rect.left; });
+    return buttons;
+}
+
+std::string OptionsWithoutUserCommand(Processes &processes)
+{
+    std::string options = DefaultOptionsFile(processes);
+    std::fill(options.begin() + 3010, options.begin() + 3010 + 128, '\0');
+    return options;
+}
+
 // --- Bytes ---
 
 uint32_t U32At(const std::string &bytes, size_t offset)
@@ -805,11 +855,17 @@ void PutU32(std::string &bytes, size_t offset, uint32_t value)
 
 std::string DefaultOptionsFile(Processes &processes)
 {
+    // The same for every fresh home: made once per test program.
+    static std::string cached;
+    if (!cached.empty())
+        return cached;
     Home home;
     Kovw kovw(processes, home);
     REQUIRE(kovw.MainWindow() != nullptr);
     std::string bytes = home.Read("kovopt.ini");
     REQUIRE(kovw.Close() == 0);
+    REQUIRE(bytes.size() == sizeof(OptionsRecord));
+    cached = bytes;
     return bytes;
 }
 

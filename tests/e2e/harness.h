@@ -248,6 +248,19 @@ std::string ArtifactDir();
 void PatchExportName(const std::string &dll, const char *name, const char *newName);
 void PatchImportName(const std::string &exe, const char *dll, const char *newDll);
 
+// The button group the library gave a frame, once it is shown (null when
+// none comes within the time).
+HWND WaitGroup(const HookView &view, HWND frame, DWORD timeoutMs = 10000);
+RECT RectOf(HWND hwnd);
+// The group's buttons, left to right: control id and screen rectangle.
+struct GroupButton {
+    int id;
+    RECT rect;
+};
+std::vector<GroupButton> ButtonsOf(HWND group);
+// The options file kovw writes for a fresh home, without a user command.
+std::string OptionsWithoutUserCommand(Processes &processes);
+
 // Byte views of the options file.
 uint32_t U32At(const std::string &bytes, size_t offset);
 uint16_t U16At(const std::string &bytes, size_t offset);

@@ -3,6 +3,7 @@
 //
 //   probe [--class NAME] [--title TEXT] [--style HEX] [--exstyle HEX]
 //         [--hidden] [--disabled] [--count N] [--rect X,Y,W,H]
+//         [--drop-caption] [--child] [--min-track-height N]
 //   probe --read-option DLLPATH OFFSET
 //         loads that kovhook.dll and exits with the 32-bit value at OFFSET
 //         of its shared options record
@@ -24,6 +25,11 @@
 
 static int OpenWindows;
 static UINT QueryMsg, PingMsg, FreezeMsg;
+static int MinTrackHeight;
+
+// Posted to itself right after creation: by then the window has been
+// announced as new, but its buttons are not made yet.
+#define WM_DROP_CAPTION (WM_APP + 1)
 
 static LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
@@ -45,10 +51,18 @@ static LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     }
     switch (msg) {
     case WM_CREATE:
-        OpenWindows++;
+        if (!(GetWindowLongA(hwnd, GWL_STYLE) & WS_CHILD))
+            OpenWindows++;
+        return 0;
+    case WM_DROP_CAPTION:
+        SetWindowLongA(hwnd, GWL_STYLE, GetWindowLongA(hwnd, GWL_STYLE) & ~WS_DLGFRAME);
+        return 0;
+    case WM_GETMINMAXINFO:
+        if (MinTrackHeight)
+            ((MINMAXINFO *)lParam)->ptMinTrackSize.y = MinTrackHeight;
         return 0;
     case WM_DESTROY:
-        if (--OpenWindows == 0)
+        if (!(GetWindowLongA(hwnd, GWL_STYLE) & WS_CHILD) && --OpenWindows == 0)
             PostQuitMessage(0);
         return 0;
     }
@@ -62,6 +76,8 @@ struct ProbeArgs {
     DWORD exStyle = 0;
     bool hidden = false;
     bool disabled = false;
+    bool dropCaption = false;
+    bool child = false;
     int count = 1;
     int x = 100, y = 100, w = 400, h = 300;
 };
@@ -101,6 +117,12 @@ int main(int argc, char **argv)
             a.hidden = true;
         else if (!strcmp(arg, "--disabled"))
             a.disabled = true;
+        else if (!strcmp(arg, "--drop-caption"))
+            a.dropCaption = true;
+        else if (!strcmp(arg, "--child"))
+            a.child = true;
+        else if (!strcmp(arg, "--min-track-height"))
+            MinTrackHeight = atoi(next), i++;
         else if (!strcmp(arg, "--count"))
             a.count = atoi(next), i++;
         else if (!strcmp(arg, "--rect"))
@@ -124,6 +146,11 @@ int main(int argc, char **argv)
                                     a.y + 20 * n, a.w, a.h, NULL, NULL, wc.hInstance, NULL);
         if (!hwnd)
             return 2;
+        if (a.dropCaption)
+            PostMessageA(hwnd, WM_DROP_CAPTION, 0, 0);
+        if (a.child)
+            CreateWindowExA(0, a.cls, "Child", WS_CHILD | WS_VISIBLE | WS_CAPTION, 10, 10, 200, 100,
+                            hwnd, NULL, wc.hInstance, NULL);
         if (!a.hidden)
             ShowWindow(hwnd, SW_SHOWNORMAL);
         if (a.disabled)

@@ -1,0 +1,79 @@
+// Roll-up: shrinks a frame to its title bar, keeping its width and place,
+// and gives it its height back. The state lives in the frame's record, so
+// any process can roll any window and tell whether it is rolled up.
+#include "share.h"
+
+BOOL IsRolledUp(HWND hwnd)
+{
+    int index = GetWindowIndex(hwnd);
+    return index >= 0 && Win[index].cyUnrolled != 0;
+}
+
+static int RolledUpHeight(const WinRecord &rec)
+{
+    return sysmenuHeight + 2 * rec.yTop;
+}
+
+int Rollup(HWND hwnd, BOOL noActivate)
+{
+    int index = GetWindowIndex(hwnd);
+    if (index < 0)
+        return 0;
+    WinRecord &rec = Win[index];
+    RECT rc;
+    GetWindowRect(hwnd, &rc);
+    int height = rc.bottom - rc.top, width = rc.right - rc.left;
+    int rolledHeight = RolledUpHeight(rec);
+    int newHeight, result;
+    // A rolled window the user has enlarged since counts as unrolled: it is
+    // rolled up again and its new height is the one to restore.
+    if (height != rec.cyRolled && height > rolledHeight && height > cySysMin) {
+        rec.cyUnrolled = (SHORT)height;
+        rec.cxRolled = (SHORT)width;
+        newHeight = rolledHeight;
+        hwndTrapRollup = hwnd;
+        result = 1;
+    } else {
+        // A window never rolled up has no width recorded: it keeps its own.
+        if (!rec.cyUnrolled && !rec.cxRolled)
+            rec.cxRolled = (SHORT)width;
+        newHeight = rec.cyUnrolled ? rec.cyUnrolled : width * 10 / 16;
+        rec.cyRolled = rec.cyUnrolled = 0;
+        rec.RolledByAll = FALSE;
+        result = 0;
+    }
+    SetWindowPos(hwnd, NULL, 0, 0, rec.cxRolled, newHeight,
+                 SWP_NOMOVE | SWP_NOZORDER | (noActivate ? SWP_NOACTIVATE : 0));
+    if (result) {
+        GetWindowRect(hwnd, &rc);
+        rec.cyRolled = (SHORT)(rc.bottom - rc.top);
+    }
+    return result;
+}
+
+void DoRollupAll(HWND source, BOOL rolledUp)
+{
+    if (!(GetAsyncKeyState(VK_SHIFT) & 0x8000))
+        return;
+    for (int i = 0; i < WIN_TABLE_SIZE; i++) {
+        HWND hwnd = Win[i].hwnd;
+        if (!hwnd)
+            continue;
+        if (hwnd == source) {
+            if (rolledUp)
+                Win[i].RolledByAll = TRUE;
+            continue;
+        }
+        if (!IsWindowVisible(hwnd) || IsIconic(hwnd))
+            continue;
+        if (IsOldShell() && hwnd == hwndShutdownManager)
+            continue;
+        bool rolled = Win[i].cyUnrolled != 0;
+        if (rolledUp && !rolled) {
+            Win[i].RolledByAll = TRUE;
+            Rollup(hwnd, TRUE);
+        } else if (!rolledUp && rolled && Win[i].RolledByAll) {
+            Rollup(hwnd, TRUE);
+        }
+    }
+}

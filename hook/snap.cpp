@@ -1,0 +1,6 @@
+// Mouse snapping onto windows that get the focus.
+#include "share.h"
+
+void CheckMouseSnap(HWND)
+{
+}

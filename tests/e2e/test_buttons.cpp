@@ -353,15 +353,24 @@ TEST_CASE("Wine's own programs get groups, and leave none behind")
     Desk desk;
     char windows[MAX_PATH];
     GetWindowsDirectoryA(windows, sizeof(windows));
-    desk.processes.Start(std::string(windows) + "\\notepad.exe", "");
-    HWND notepad = WaitTop("Notepad", "");
-    REQUIRE(notepad);
-    HWND group = WaitGroup(*desk.view, notepad);
-    REQUIRE(group);
-    // Once settled, the group lies on top of its frame, where it can be seen.
-    CHECK(WaitFor([&] { return GetWindow(notepad, GW_HWNDPREV) == group; }));
-    PostMessageA(notepad, WM_CLOSE, 0, 0);
-    CHECK(WaitFor([&] { return !IsWindow(notepad); }));
-    CHECK(WaitFor([&] { return !IsWindow(group); }));
+    struct Program {
+        const char *exe, *args, *cls;
+    };
+    for (const Program &program : {Program{"notepad.exe", "", "Notepad"},
+                                   Program{"explorer.exe", "/n,C:\\windows", "ExplorerWClass"}}) {
+        CAPTURE(program.exe);
+        PROCESS_INFORMATION pi =
+            desk.processes.Start(std::string(windows) + "\\" + program.exe, program.args);
+        HWND frame = WaitTop(program.cls, "", pi.dwProcessId);
+        REQUIRE(frame);
+        HWND group = WaitGroup(*desk.view, frame);
+        REQUIRE(group);
+        // Once settled, the group lies on top of its frame, where it can be seen.
+        CHECK(WaitFor([&] { return GetWindow(frame, GW_HWNDPREV) == group; }));
+        PostMessageA(frame, WM_CLOSE, 0, 0);
+        CHECK(WaitFor([&] { return !IsWindow(frame); }));
+        CHECK(WaitFor([&] { return !IsWindow(group); }));
+        CHECK(desk.view->WindowIndex(frame) < 0);
+    }
     CHECK(desk.view->Middle()->HookedWindowCnt == 1);   // kovw's own window
 }

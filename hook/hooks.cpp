@@ -8,6 +8,7 @@
 #include <string.h>
 
 #define SNAP_CLASS_SIZE 20
+#define SHUTDOWN_MENU_ID 506   // the Start menu's shut-down entry
 
 UINT CreateAllBtnsMsg, DestroyAllBtnsMsg, SysTaskbarInitMsg;
 
@@ -147,19 +148,172 @@ HWND GetHwndForAction(HWND hwnd, int action)
     return hwnd;
 }
 
+// --- Mouse gestures ---
+
+// A key or button is down if it was with the mouse message being taken, or
+// is down on the keyboard now: a thread that did not have the keyboard
+// focus when the key went down does not see it in its own state.
+static bool KeyDown(int key)
+{
+    return ((GetKeyState(key) | GetAsyncKeyState(key)) & 0x8000) != 0;
+}
+
+static int SlotAction(int slot)
+{
+    return (int)Op.MouseAction[slot].ActionId;
+}
+
+static void PostGesture(HWND hwnd, int action)
+{
+    PostMessageA(GetHwndForAction(hwnd, action), KM_ACTION, action, SOURCE_MOUSE);
+}
+
+// Tracks the direction the mouse moves in; with the scroll button held it
+// scrolls line by line (and cancels the click the release would make).
+static void OnMouseMove(POINT pt, HWND under)
+{
+    int d = Op.ScrollSensitivity;
+    int direction;
+    if (pt.y > LastMousePos.y + d)
+        direction = VK_DOWN;
+    else if (pt.y < LastMousePos.y - d)
+        direction = VK_UP;
+    else if (pt.x > LastMousePos.x + d)
+        direction = VK_RIGHT;
+    else if (pt.x < LastMousePos.x - d)
+        direction = VK_LEFT;
+    else
+        return;
+    MouseDirection = direction;
+    LastMousePos = pt;
+    if (autoScroll.TimerId)
+        return;
+    bool middleScrolls = SlotAction(SLOT_MIDDLE) == ACTION_SCROLLPAGE && KeyDown(VK_MBUTTON);
+    bool rightScrolls = SlotAction(SLOT_CTRL_RIGHT) == ACTION_SCROLLPAGE && KeyDown(VK_RBUTTON) &&
+                        KeyDown(VK_CONTROL);
+    if (middleScrolls || rightScrolls) {
+        PostMessageA(under, KM_ACTION, ACTION_SCROLLLINE, SOURCE_MOUSE);
+        hwndScroll = 0;
+    }
+}
+
+// Returns whether the press is taken from the window.
+static bool OnRightPress(HWND under)
+{
+    if (GetButtonWindowIndex(under, TRUE) >= 0) {
+        PostMessageA(hwndKov, KM_SHOWKOV, 0, 0);
+        return false;
+    }
+    int action = SlotAction(KeyDown(VK_CONTROL) ? SLOT_CTRL_RIGHT : SLOT_RIGHT);
+    if (action == ACTION_NONE)
+        return false;
+    TrappedRBtnDown = 1;
+    hwndScroll = 0;
+    if (action != ACTION_SCROLLPAGE) {
+        PostGesture(under, action);
+        return true;
+    }
+    hwndScroll = under;
+    ScrollActionId = ACTION_SCROLLPAGE;
+    LONG time = GetMessageTime();
+    if (time > LastMsgTime) {
+        if ((DWORD)(time - LastMsgTime) < DoubleClickTime)
+            ScrollActionId = ACTION_SCROLLPAGES;
+        else
+            LastMsgTime = time;
+    }
+    return true;
+}
+
+static bool OnMiddlePress(HWND under)
+{
+    int action = SlotAction(SLOT_MIDDLE);
+    if (action == ACTION_NONE)
+        return false;
+    TrappedMBtnDown = 1;
+    hwndScroll = 0;
+    if (action == ACTION_SCROLLPAGE) {
+        // The window sees this press; the release decides.
+        hwndScroll = under;
+        ScrollActionId = ACTION_SCROLLPAGE;
+        return false;
+    }
+    PostGesture(under, action);
+    return true;
+}
+
+static bool OnMiddleDoubleClick(HWND under)
+{
+    if (SlotAction(SLOT_MIDDLE) != ACTION_SCROLLPAGE)
+        return false;
+    hwndScroll = under;
+    ScrollActionId = ACTION_SCROLLPAGES;
+    TrappedMBtnDown = 1;
+    return true;
+}
+
+// A release is taken when its press was; a scroll click acts only when the
+// button is let go over the window it was pressed on.
+static bool OnRelease(int *trapped, HWND under)
+{
+    if (!*trapped)
+        return false;
+    if (hwndScroll && under == hwndScroll)
+        PostMessageA(hwndScroll, KM_ACTION, ScrollActionId, SOURCE_MOUSE);
+    hwndScroll = 0;
+    StopScrollTimer();
+    *trapped = 0;
+    return true;
+}
+
 LRESULT CALLBACK MouseHookProc(int code, WPARAM wParam, LPARAM lParam)
 {
-    if (code < 0 || code == HC_NOREMOVE || _SuspendKovTemp)
-        return CallNextHookEx(Mousehandle, code, wParam, lParam);
     MOUSEHOOKSTRUCT *mouse = (MOUSEHOOKSTRUCT *)lParam;
-    if ((wParam == WM_RBUTTONDOWN || wParam == WM_NCRBUTTONDOWN) && mouse &&
-        GetButtonWindowIndex(mouse->hwnd, TRUE) >= 0)
-        PostMessageA(hwndKov, KM_SHOWKOV, 0, 0);
+    if (code < 0 || code == HC_NOREMOVE || _SuspendKovTemp || !mouse)
+        return CallNextHookEx(Mousehandle, code, wParam, lParam);
+    bool take = false;
+    switch (wParam) {
+    case WM_MOUSEMOVE:
+        OnMouseMove(mouse->pt, mouse->hwnd);
+        break;
+    case WM_RBUTTONDOWN:
+    case WM_NCRBUTTONDOWN:
+        take = OnRightPress(mouse->hwnd);
+        break;
+    case WM_MBUTTONDOWN:
+    case WM_NCMBUTTONDOWN:
+        take = OnMiddlePress(mouse->hwnd);
+        break;
+    case WM_MBUTTONDBLCLK:
+        take = OnMiddleDoubleClick(mouse->hwnd);
+        break;
+    case WM_RBUTTONUP:
+    case WM_NCRBUTTONUP:
+        take = OnRelease(&TrappedRBtnDown, mouse->hwnd);
+        break;
+    case WM_MBUTTONUP:
+    case WM_NCMBUTTONUP:
+        take = OnRelease(&TrappedMBtnDown, mouse->hwnd);
+        break;
+    }
+    if (take)
+        return 1;
     return CallNextHookEx(Mousehandle, code, wParam, lParam);
 }
 
+// Watches the Start menu for its shut-down entry (read when the shut-down
+// dialog is offered buttons).
 LRESULT CALLBACK SysMsgHookProc(int code, WPARAM wParam, LPARAM lParam)
 {
+    MSG *msg = (MSG *)lParam;
+    if (code < 0 || _SuspendKovTemp || !msg)
+        return CallNextHookEx(SysMsghandle, code, wParam, lParam);
+    if (code == MSGF_MENU && msg->message == WM_MENUSELECT) {
+        if (msg->hwnd == hwndShutdownManager && LOWORD(msg->wParam) == SHUTDOWN_MENU_ID)
+            SysShutdownSelected = 1;
+        else if (HIWORD(msg->wParam) != 0xFFFF)
+            SysShutdownSelected = 0;
+    }
     return CallNextHookEx(SysMsghandle, code, wParam, lParam);
 }
 

@@ -1,4 +1,6 @@
-// Minimize-all and the animation switch around it.
+// Minimize-all: every ordinary top-level window of the desktop goes to the
+// taskbar in one step, and the windows it took are remembered in the shared
+// _UnMinAll so that any process can bring exactly those back.
 #include "share.h"
 
 int SetAnimation(int enable)
@@ -13,11 +15,37 @@ int SetAnimation(int enable)
     return previous;
 }
 
-BOOL CALLBACK MinimizeWindow(HWND, LPARAM)
+static bool Qualifies(HWND hwnd)
 {
+    HWND parent = GetParent(hwnd);
+    if (parent && !IsWindowEnabled(parent))
+        return false;   // behind a modal dialog, or the dialog of a blocked owner
+    if (IsIconic(hwnd) || !IsWindowEnabled(hwnd))
+        return false;
+    LONG style = GetWindowLongA(hwnd, GWL_STYLE);
+    if ((style & WS_CAPTION) != WS_CAPTION || !(style & WS_VISIBLE))
+        return false;
+    return !(GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+}
+
+// Once the record is full, further windows are left as they are: undo then
+// still brings back everything that minimize-all took away.
+BOOL CALLBACK MinimizeWindow(HWND hwnd, LPARAM)
+{
+    if (!Qualifies(hwnd) || _UnMinAll.Count >= UNMINALL_MAX || _UnMinAll.Count < 0)
+        return TRUE;
+    ShowWindow(hwnd, SW_MINIMIZE);
+    _UnMinAll.Hwnd[_UnMinAll.Count] = (uint32_t)(ULONG_PTR)hwnd;
+    _UnMinAll.Count++;
     return TRUE;
 }
 
 void MinimizeAllWindows(HWND)
 {
+    int animation = SetAnimation(0);
+    _UnMinAll.Count = 0;
+    IgnoreSnapWindow = 1;
+    EnumWindows(MinimizeWindow, 0);
+    IgnoreSnapWindow = 0;
+    SetAnimation(animation);
 }

@@ -508,18 +508,59 @@ bool Probe::Ping(HWND hwnd, DWORD timeoutMs)
     return answered;
 }
 
-int Probe::Subclassed(HWND hwnd)
+int Probe::Query(HWND hwnd, int what)
 {
     DWORD_PTR result = 0;
-    if (!SendMessageTimeoutA(hwnd, RegisterWindowMessageA(PROBE_QUERY_MSG),
-                             PROBE_QUERY_SUBCLASSED, 0, SMTO_ABORTIFHUNG, 5000, &result))
+    if (!SendMessageTimeoutA(hwnd, RegisterWindowMessageA(PROBE_QUERY_MSG), what, 0,
+                             SMTO_ABORTIFHUNG, 5000, &result))
         return -1;
     return (int)result;
+}
+
+int Probe::Subclassed(HWND hwnd)
+{
+    return Query(hwnd, PROBE_QUERY_SUBCLASSED);
 }
 
 void Probe::Freeze(HWND hwnd, DWORD ms)
 {
     PostMessageA(hwnd, RegisterWindowMessageA(PROBE_FREEZE_MSG), ms, 0);
+}
+
+// --- Desk ---
+
+Desk::Desk(const std::string &options, const std::string &args)
+{
+    // Every scene starts with the pointer out of the way, over bare desktop.
+    MoveTo({GetSystemMetrics(SM_CXSCREEN) - 40, GetSystemMetrics(SM_CYSCREEN) / 2});
+    home.Write("kovopt.ini", options.empty() ? OptionsWithoutUserCommand(processes) : options);
+    kovw.reset(new Kovw(processes, home, args));
+    REQUIRE(kovw->Settle());
+    view.reset(new HookView(home));
+}
+
+Probe &Desk::Start(const std::string &args, bool windows31, const std::string &cls,
+                   const std::string &exe)
+{
+    probes.emplace_back(new Probe(processes, args, windows31, cls, exe));
+    return *probes.back();
+}
+
+HWND Desk::Frame(const std::string &args, const std::string &exe)
+{
+    HWND hwnd = Start(args, false, "KovProbe", exe).Window();
+    REQUIRE(hwnd);
+    // A window is found as soon as it exists; most tests need it shown.
+    if (args.find("--hidden") == std::string::npos)
+        REQUIRE(WaitFor([&] { return IsWindowVisible(hwnd) != FALSE; }));
+    return hwnd;
+}
+
+const volatile WinRecord &Desk::Record(HWND frame) const
+{
+    int index = view->WindowIndex(frame);
+    REQUIRE(index >= 0);
+    return ((const volatile WinRecord *)view->Table())[index];
 }
 
 // --- Menu spy ---
@@ -554,9 +595,65 @@ bool MenuSpy::Next(SpyMenu *menu, DWORD timeoutMs)
     return true;
 }
 
+bool MenuSpy::ItemOnScreen(int i, RECT *item, DWORD timeoutMs)
+{
+    HWND popup = nullptr;
+    if (!WaitFor([&] {
+            popup = FindTop("#32768", "");
+            return last_->shown == seen_ && popup && IsWindowVisible(popup);
+        }, timeoutMs))
+        return false;
+    RECT window = RectOf(popup);
+    SpyMenu menu;
+    memcpy(&menu, (const void *)last_, sizeof(menu));
+    RECT first = menu.items[0].rect, wanted = menu.items[i].rect;
+    int inset = ((window.right - window.left) - (first.right - first.left)) / 2;
+    int x = window.left + inset + (wanted.left - first.left);
+    int y = window.top + inset + (wanted.top - first.top);
+    *item = {x, y, x + (wanted.right - wanted.left), y + (wanted.bottom - wanted.top)};
+    return true;
+}
+
 // --- Input ---
 
-void ClickAt(POINT screen, bool right, bool doubleClick)
+static void RunXdotool(const std::string &args)
+{
+    std::string line = "/usr/bin/xdotool " + args;
+    std::vector<char> buffer(line.begin(), line.end());
+    buffer.push_back(0);
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi;
+    REQUIRE_MESSAGE(CreateProcessA("Z:\\usr\\bin\\xdotool", buffer.data(), NULL, NULL, FALSE, 0,
+                                   NULL, NULL, &si, &pi),
+                    "cannot run xdotool");
+    WaitForSingleObject(pi.hProcess, 10000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+}
+
+void RunDisplayInput(const std::string &words)
+{
+    RunXdotool(words);
+}
+
+void DisplayClick(POINT screen, int button)
+{
+    RunXdotool("mousemove " + std::to_string(screen.x) + " " + std::to_string(screen.y) +
+               " click " + std::to_string(button));
+}
+
+HeldKey::HeldKey(const char *xkey) : key_(xkey)
+{
+    RunXdotool("keydown " + key_);
+}
+
+HeldKey::~HeldKey()
+{
+    RunXdotool("keyup " + key_);
+}
+
+void MoveTo(POINT screen)
 {
     int cx = GetSystemMetrics(SM_CXSCREEN) - 1, cy = GetSystemMetrics(SM_CYSCREEN) - 1;
     INPUT move = {};
@@ -565,19 +662,29 @@ void ClickAt(POINT screen, bool right, bool doubleClick)
     move.mi.dy = screen.y * 65535 / cy;
     move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
     SendInput(1, &move, sizeof(INPUT));
-    // The press must find the pointer where it was sent.
     WaitFor([&] {
         POINT now;
         GetCursorPos(&now);
         return now.x == screen.x && now.y == screen.y;
     }, 2000);
-    for (int i = 0; i < (doubleClick ? 2 : 1); i++) {
-        INPUT press[2] = {};
-        press[0].type = press[1].type = INPUT_MOUSE;
-        press[0].mi.dwFlags = right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
-        press[1].mi.dwFlags = right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
-        SendInput(2, press, sizeof(INPUT));
-    }
+}
+
+void ClickHere(bool right, bool middle)
+{
+    INPUT press[2] = {};
+    press[0].type = press[1].type = INPUT_MOUSE;
+    press[0].mi.dwFlags = middle ? MOUSEEVENTF_MIDDLEDOWN : right ? MOUSEEVENTF_RIGHTDOWN
+                                                                  : MOUSEEVENTF_LEFTDOWN;
+    press[1].mi.dwFlags = middle ? MOUSEEVENTF_MIDDLEUP : right ? MOUSEEVENTF_RIGHTUP
+                                                                : MOUSEEVENTF_LEFTUP;
+    SendInput(2, press, sizeof(INPUT));
+}
+
+void ClickAt(POINT screen, bool right, bool doubleClick)
+{
+    MoveTo(screen);
+    for (int i = 0; i < (doubleClick ? 2 : 1); i++)
+        ClickHere(right);
 }
 
 void PostKey(HWND hwnd, UINT vk)

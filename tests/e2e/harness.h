@@ -6,12 +6,14 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "common/options.h"
 #include "hook/share.h"
 #include "menuspy.h"
+#include "probeapi.h"
 
 namespace kt {
 
@@ -133,6 +135,8 @@ public:
     int Subclassed(HWND hwnd);
     // Keeps the window's thread busy for ms, as a hung program.
     void Freeze(HWND hwnd, DWORD ms);
+    // One of the probe's counters (PROBE_QUERY_...), -1 when it does not answer.
+    int Query(HWND hwnd, int what);
 
 private:
     PROCESS_INFORMATION pi_;
@@ -203,6 +207,27 @@ private:
     UnMinAllRecord *unMinAll_ = nullptr;
 };
 
+// kovw running from a fresh home (with the given options file, by default
+// one without a user command), the home's library in view, and probes
+// started beside it. Members end in reverse order: probes, kovw and the
+// processes first, the home last.
+class Desk {
+public:
+    explicit Desk(const std::string &options = "", const std::string &args = "");
+    Home home;
+    Processes processes;
+    std::unique_ptr<Kovw> kovw;
+    std::unique_ptr<HookView> view;
+    std::vector<std::unique_ptr<Probe>> probes;
+
+    Probe &Start(const std::string &args, bool windows31 = false,
+                 const std::string &cls = "KovProbe", const std::string &exe = "");
+    // Starts a probe and returns its first window.
+    HWND Frame(const std::string &args, const std::string &exe = "");
+    // The record of a frame in the window table (which must have one).
+    const volatile WinRecord &Record(HWND frame) const;
+};
+
 // The popup menus a thread of another process opens, read inside that
 // process by the test library menuspy.dll.
 class MenuSpy {
@@ -212,6 +237,11 @@ public:
     // The next menu recorded after the last one returned (or after the spy
     // started), waiting for it.
     bool Next(SpyMenu *menu, DWORD timeoutMs = 10000);
+    // Where item i of the menu Next returned last lies on the screen, once
+    // the menu shows: the items' sizes and order come from the menu, their
+    // place from the menu window (the menu's own answer is given too early
+    // to know where the window went).
+    bool ItemOnScreen(int i, RECT *item, DWORD timeoutMs = 10000);
 
 private:
     HMODULE module_ = nullptr;
@@ -223,6 +253,29 @@ private:
 // Input as a user gives it, and keys posted to a window's thread (a popup
 // menu or a dialog reads those from its thread's queue like typed keys).
 void ClickAt(POINT screen, bool right = false, bool doubleClick = false);
+// A modifier key held down at the display itself (through xdotool), for as
+// long as the object lives: under Wine, a key pressed with SendInput is
+// forgotten again when the pointer moves, since the display's own state of
+// the modifier keys is taken over.
+class HeldKey {
+public:
+    explicit HeldKey(const char *xkey);
+    ~HeldKey();
+
+private:
+    std::string key_;
+};
+
+// A left click made at the display itself (through xdotool), so that it
+// carries the modifier keys held there.
+void DisplayClick(POINT screen, int button = 1);
+// Any other input at the display: xdotool's command words.
+void RunDisplayInput(const std::string &words);
+
+// Moves the pointer and waits until it is there.
+void MoveTo(POINT screen);
+// A click where the pointer is.
+void ClickHere(bool right = false, bool middle = false);
 void PostKey(HWND hwnd, UINT vk);
 void PostChar(HWND hwnd, char c);
 

@@ -4,6 +4,7 @@
 
 static SpyMenu LastMenu __attribute__((section("SPYSHARE"), shared)) = {};
 static HINSTANCE Module;
+static HMENU LastHandle;
 
 static void Record(HMENU menu)
 {
@@ -20,10 +21,25 @@ static void Record(HMENU menu)
         m->items[i].text[0] = 0;
         GetMenuItemInfoA(menu, i, TRUE, &info);
         m->items[i].id = info.wID;
+        SetRectEmpty(&m->items[i].rect);
         m->items[i].type = info.fType;
         m->items[i].state = info.fState;
     }
+    LastHandle = menu;
     InterlockedIncrement(&m->serial);
+}
+
+// The menu is on the screen once its loop goes idle: its items have places.
+static void RecordPlaces(HWND owner)
+{
+    SpyMenu *m = &LastMenu;
+    if (!LastHandle)
+        return;
+    // Asked again at every idle turn: the first answer may come before the
+    // menu has its final place.
+    for (int i = 0; i < m->count; i++)
+        GetMenuItemRect(owner, LastHandle, i, &m->items[i].rect);
+    m->shown = m->serial;
 }
 
 static LRESULT CALLBACK SpyProc(int code, WPARAM wParam, LPARAM lParam)
@@ -32,6 +48,8 @@ static LRESULT CALLBACK SpyProc(int code, WPARAM wParam, LPARAM lParam)
         CWPSTRUCT *call = (CWPSTRUCT *)lParam;
         if (call->message == WM_INITMENUPOPUP)
             Record((HMENU)call->wParam);
+        else if (call->message == WM_ENTERIDLE && call->wParam == MSGF_MENU)
+            RecordPlaces(call->hwnd);
     }
     return CallNextHookEx(NULL, code, wParam, lParam);
 }

@@ -15,10 +15,12 @@ struct SpyItem {
     UINT type;    // MFT_ bits
     UINT state;   // MFS_ bits
     char text[SPY_TEXT_SIZE];
+    RECT rect;    // on the screen, once the menu shows (else empty)
 };
 
 struct SpyMenu {
     LONG serial;  // counts the menus recorded
+    LONG shown;   // the serial of the last menu whose item rectangles are known
     int count;
     int defaultId;
     SpyItem items[SPY_MAX_ITEMS];

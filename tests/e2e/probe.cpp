@@ -4,6 +4,12 @@
 //   probe [--class NAME] [--title TEXT] [--style HEX] [--exstyle HEX]
 //         [--hidden] [--disabled] [--count N] [--rect X,Y,W,H]
 //         [--drop-caption] [--child] [--min-track-height N]
+//         [--owned-dialog TITLE] [--report-destroy FILE] [--cmdline-title]
+//
+// --owned-dialog adds a captioned window owned by the first one and
+// disables the owner, as a modal dialog does; --report-destroy writes the
+// window's height to FILE when it is destroyed; --cmdline-title makes the
+// title the program's command line as it was given, from the first blank on.
 //   probe --read-option DLLPATH OFFSET
 //         loads that kovhook.dll and exits with the 32-bit value at OFFSET
 //         of its shared options record
@@ -26,6 +32,8 @@
 static int OpenWindows;
 static UINT QueryMsg, PingMsg, FreezeMsg;
 static int MinTrackHeight;
+static const char *DestroyReport;
+static int Sizes, MenuPopups, Commands, RightClicks, MiddleClicks, Nulls, Actions, LastHeight;
 
 // Posted to itself right after creation: by then the window has been
 // announced as new, but its buttons are not made yet.
@@ -33,8 +41,33 @@ static int MinTrackHeight;
 
 static LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (msg == QueryMsg && wParam == PROBE_QUERY_SUBCLASSED)
-        return GetWindowLongPtrA(hwnd, GWLP_WNDPROC) != (LONG_PTR)ProbeProc;
+    if (msg == QueryMsg) {
+        switch (wParam) {
+        case PROBE_QUERY_SUBCLASSED:
+            return GetWindowLongPtrA(hwnd, GWLP_WNDPROC) != (LONG_PTR)ProbeProc;
+        case PROBE_QUERY_SIZES:
+            return Sizes;
+        case PROBE_QUERY_MENUPOPUPS:
+            return MenuPopups;
+        case PROBE_QUERY_COMMANDS:
+            return Commands;
+        case PROBE_QUERY_RIGHTCLICKS:
+            return RightClicks;
+        case PROBE_QUERY_MIDDLECLICKS:
+            return MiddleClicks;
+        case PROBE_QUERY_NULLS:
+            return Nulls;
+        case PROBE_QUERY_ACTIONS:
+            return Actions;
+        case PROBE_QUERY_LASTHEIGHT:
+            return LastHeight;
+        case PROBE_QUERY_SHIFT:
+            return (GetAsyncKeyState(VK_SHIFT) & 0x8000) != 0;
+        case PROBE_QUERY_CTRL:
+            return (GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0;
+        }
+        return -1;
+    }
     if (msg == PingMsg) {
         char name[64];
         snprintf(name, sizeof(name), PROBE_PONG_EVENT, (unsigned)wParam);
@@ -50,6 +83,27 @@ static LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
         return 0;
     }
     switch (msg) {
+    case 0x6F00:
+        Nulls++;
+        if (wParam >= 0x7000 && wParam < 0x7200)
+            Actions++;
+        break;
+    case WM_SIZE:
+        Sizes++;
+        LastHeight = HIWORD(lParam);
+        break;
+    case WM_INITMENUPOPUP:
+        MenuPopups++;
+        break;
+    case WM_COMMAND:
+        Commands++;
+        break;
+    case WM_RBUTTONDOWN:
+        RightClicks++;
+        break;
+    case WM_MBUTTONDOWN:
+        MiddleClicks++;
+        break;
     case WM_CREATE:
         if (!(GetWindowLongA(hwnd, GWL_STYLE) & WS_CHILD))
             OpenWindows++;
@@ -62,6 +116,15 @@ static LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
             ((MINMAXINFO *)lParam)->ptMinTrackSize.y = MinTrackHeight;
         return 0;
     case WM_DESTROY:
+        if (DestroyReport) {
+            RECT rc;
+            GetWindowRect(hwnd, &rc);
+            FILE *report = fopen(DestroyReport, "w");
+            if (report) {
+                fprintf(report, "%ld\n", rc.bottom - rc.top);
+                fclose(report);
+            }
+        }
         if (!(GetWindowLongA(hwnd, GWL_STYLE) & WS_CHILD) && --OpenWindows == 0)
             PostQuitMessage(0);
         return 0;
@@ -78,9 +141,23 @@ struct ProbeArgs {
     bool disabled = false;
     bool dropCaption = false;
     bool child = false;
+    const char *ownedDialog = nullptr;
     int count = 1;
     int x = 100, y = 100, w = 400, h = 300;
 };
+
+// The command line from the first blank behind the program name, as given.
+static const char *CommandLineTail()
+{
+    const char *line = GetCommandLineA();
+    bool quoted = false;
+    while (*line && (quoted || *line != ' ')) {
+        if (*line == '"')
+            quoted = !quoted;
+        line++;
+    }
+    return *line ? line + 1 : line;
+}
 
 static int ReadOption(const char *dll, const char *offset)
 {
@@ -123,6 +200,12 @@ int main(int argc, char **argv)
             a.child = true;
         else if (!strcmp(arg, "--min-track-height"))
             MinTrackHeight = atoi(next), i++;
+        else if (!strcmp(arg, "--owned-dialog"))
+            a.ownedDialog = next, i++;
+        else if (!strcmp(arg, "--report-destroy"))
+            DestroyReport = next, i++;
+        else if (!strcmp(arg, "--cmdline-title"))
+            a.title = CommandLineTail();
         else if (!strcmp(arg, "--count"))
             a.count = atoi(next), i++;
         else if (!strcmp(arg, "--rect"))
@@ -155,6 +238,14 @@ int main(int argc, char **argv)
             ShowWindow(hwnd, SW_SHOWNORMAL);
         if (a.disabled)
             EnableWindow(hwnd, FALSE);
+    }
+    if (a.ownedDialog) {
+        HWND owner = FindWindowA(a.cls, NULL);
+        HWND dialog = CreateWindowExA(WS_EX_DLGMODALFRAME, a.cls, a.ownedDialog,
+                                      WS_POPUP | WS_CAPTION | WS_SYSMENU, a.x + 40, a.y + 40, 250,
+                                      150, owner, NULL, wc.hInstance, NULL);
+        ShowWindow(dialog, SW_SHOWNORMAL);
+        EnableWindow(owner, FALSE);
     }
     MSG msg;
     while (GetMessageA(&msg, NULL, 0, 0) > 0) {

@@ -10,31 +10,6 @@ using namespace kt;
 
 static const UINT IdmSuspend = 101;
 
-struct Desk {
-    Processes processes;
-    Home home;
-    std::unique_ptr<Kovw> kovw;
-    std::unique_ptr<HookView> view;
-    std::vector<std::unique_ptr<Probe>> probes;
-    Desk()
-    {
-        home.Write("kovopt.ini", OptionsWithoutUserCommand(processes));
-        kovw.reset(new Kovw(processes, home));
-        REQUIRE(kovw->Settle());
-        view.reset(new HookView(home));
-    }
-    Probe &Start(const std::string &args)
-    {
-        probes.emplace_back(new Probe(processes, args));
-        return *probes.back();
-    }
-    const volatile WinRecord &Record(HWND frame)
-    {
-        int index = view->WindowIndex(frame);
-        REQUIRE(index >= 0);
-        return ((const volatile WinRecord *)view->Table())[index];
-    }
-};
 
 static bool Near(const RECT &group, int left, int top)
 {
@@ -99,7 +74,7 @@ TEST_CASE("the group follows its frame")
         int before = desk.view->Middle()->HookedWindowCnt;
         PostMessageA(frame, WM_CLOSE, 0, 0);
         CHECK(WaitFor([&] { return !IsWindow(group); }));
-        CHECK(desk.view->WindowIndex(frame) < 0);
+        CHECK(WaitFor([&] { return desk.view->WindowIndex(frame) < 0; }));
         CHECK(desk.view->Middle()->HookedWindowCnt == before - 1);
     }
 }
@@ -370,7 +345,7 @@ TEST_CASE("Wine's own programs get groups, and leave none behind")
         PostMessageA(frame, WM_CLOSE, 0, 0);
         CHECK(WaitFor([&] { return !IsWindow(frame); }));
         CHECK(WaitFor([&] { return !IsWindow(group); }));
-        CHECK(desk.view->WindowIndex(frame) < 0);
+        CHECK(WaitFor([&] { return desk.view->WindowIndex(frame) < 0; }));
     }
     CHECK(desk.view->Middle()->HookedWindowCnt == 1);   // kovw's own window
 }

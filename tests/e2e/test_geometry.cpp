@@ -39,27 +39,6 @@ static void CheckGroup(const HookView &view, HWND frame, int expectedLeft, int e
     }
 }
 
-struct Desk {
-    Processes processes;
-    Home home;
-    std::unique_ptr<Kovw> kovw;
-    std::unique_ptr<HookView> view;
-    explicit Desk(const std::string &options = "")
-    {
-        home.Write("kovopt.ini", options.empty() ? OptionsWithoutUserCommand(processes) : options);
-        kovw.reset(new Kovw(processes, home));
-        REQUIRE(kovw->Settle());
-        view.reset(new HookView(home));
-    }
-    HWND Frame(const std::string &args, const std::string &exe = "")
-    {
-        probes.emplace_back(new Probe(processes, args, false, "KovProbe", exe));
-        HWND hwnd = probes.back()->Window();
-        REQUIRE(hwnd);
-        return hwnd;
-    }
-    std::vector<std::unique_ptr<Probe>> probes;
-};
 
 TEST_CASE("the group's place for each kind of frame, buttons on the right")
 {

@@ -132,9 +132,17 @@ static void MoveButtons(int index, HWND group)
     UINT keepSize = (cut && IsRightPlacement()) ? 0 : SWP_NOSIZE;
     SetWindowPos(group, NULL, place.left, place.top, place.right - place.left, rec.cyButton,
                  keepSize | SWP_NOZORDER | SWP_NOACTIVATE);
-    UINT show = IsWindowVisible(rec.hwnd) && !IsIconic(rec.hwnd) ? SWP_SHOWWINDOW : SWP_HIDEWINDOW;
+    bool shown = IsWindowVisible(rec.hwnd) && !IsIconic(rec.hwnd);
     SetWindowPos(group, NULL, 0, 0, 0, 0,
-                 show | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+                 (shown ? SWP_SHOWWINDOW : SWP_HIDEWINDOW) | SWP_NOMOVE | SWP_NOSIZE |
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    // A frame brought forward by another program does not always take its
+    // group along (Wine does not keep owned windows above their owner):
+    // the group goes back right above it.
+    HWND above = GetWindow(rec.hwnd, GW_HWNDPREV);
+    if (shown && above != group)
+        SetWindowPos(group, above ? above : HWND_TOP, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 // Shows, hides or re-stacks the group after the frame was sized, shown or
@@ -145,9 +153,13 @@ static void ShowButtons(int index, HWND group)
     HWND frame = rec.hwnd;
     UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
     HWND above = GetWindow(frame, GW_HWNDPREV);
-    if (above == group || !above) {
+    if (above == group) {
         flags |= SWP_NOZORDER;
         above = NULL;
+    } else if (!above) {
+        // The frame on top of everything, its own group below it: a system
+        // that does not keep owned windows above their owner allows that.
+        above = HWND_TOP;
     }
     LONG style = GetWindowLongA(frame, GWL_STYLE);
     if (IsIconic(frame) || !IsWindowVisible(frame) || (style & WS_CAPTION) != WS_CAPTION)

@@ -53,13 +53,8 @@ static void OnPositionChanged(HWND hwnd, int index, LPARAM lParam)
         Win[index].AddPending = FALSE;
         PostMessageA(hwnd, KM_ADDBUTTONS, (WPARAM)hwnd, 0);
     }
-    if (lParam && Win[index].hwndButtons) {
+    if (lParam && Win[index].hwndButtons)
         PostMessageA(Win[index].hwndButtons, KM_MOVEBUTTONS, (WPARAM)hwnd, 0);
-        // Brought forward, the frame must take its group along: not every
-        // system restacks owned windows with their owner (Wine does not).
-        if (!(((WINDOWPOS *)lParam)->flags & SWP_NOZORDER))
-            PostMessageA(Win[index].hwndButtons, KM_SHOWBUTTONS, 0, 0);
-    }
 }
 
 // The roll-up's half of the hand-over: the application may keep the frame
@@ -110,6 +105,13 @@ LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         break;
     case WM_SHOWWINDOW:
         ShowButtonsLater(index);
+        break;
+    case WM_ACTIVATE:
+        // Under Wine an activated frame may be raised once more afterwards,
+        // without a word to its window procedure: a second look puts the
+        // group back on top of it.
+        if (LOWORD(wParam) != WA_INACTIVE && Win[index].hwndButtons)
+            SetTimer(Win[index].hwndButtons, RESTACK_TIMER, RESTACK_DELAY_MS, NULL);
         break;
     case WM_GETMINMAXINFO:
         if (lParam)

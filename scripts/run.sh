@@ -3,7 +3,8 @@
 #  - On your display (DISPLAY set): kovw runs until you close its window.
 #  - Without a display: kovw runs on an Xvfb display inside a Windows-like
 #    desktop with a taskbar, next to two Wine programs; a screenshot is left
-#    in build/kov-desktop.png and everything is ended again.
+#    in build/kov-desktop.png and everything is ended again. With KOV_DEMO=1
+#    the screenshot shows Notepad rolled up and Kov's task-list menu open.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${KOV_BUILD_DIR:-$root/build}
@@ -36,5 +37,9 @@ sleep 3
 "$root/scripts/kovwine" winemine & pids+=($!)
 # Give the programs time to open and Kov time to dress their title bars.
 sleep 8
+if [[ "${KOV_DEMO:-}" == 1 ]]; then
+    "$root/scripts/kovwine" "$build/bin/kovdemo.exe"
+    sleep 2
+fi
 import -window root "$screenshot"
 echo "Kov ran on a virtual desktop; screenshot: $screenshot"

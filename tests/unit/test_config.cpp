@@ -1,6 +1,7 @@
 // The options record and the exception list: the defaults as the bytes of
-// kovopt.ini, the parser of kovxcept.ini, and the silent start-up cases of
-// loading both files.
+// kovopt.ini, the parser of kovxcept.ini, the default user command and the
+// exception file's writer. (Loading both files at start-up is tested from
+// outside, in the end-to-end tests.)
 #include <doctest.h>
 #include "controller/kovw.h"
 #include "unit_support.h"
@@ -316,84 +317,6 @@ TEST_CASE_FIXTURE(FilesFixture, "SetDefaultUserCmd")
     }
 }
 
-TEST_CASE_FIXTURE(FilesFixture, "InitializeOptions: the silent cases")
-{
-    DialogTrap trap;
-    const std::string defaultXcept = "WINMSD.EXE\r\nRASMON.EXE\r\nLEGACY.EXE\r\nTMGMAINW.EXE\r\n";
-    // A record that differs from the defaults, to tell a loaded file from
-    // a replaced one.
-    OptionsRecord custom = Defaults();
-    custom.ScrollPages = 9;
-    custom.AutoScrollInterval = 250;
-    const std::string customBytes = Bytes(custom);
-
-    SUBCASE("no files: both written with the defaults")
-    {
-        CHECK(InitializeOptions() == 0);
-        std::string opt = ReadAll(optFile);
-        CHECK(opt.size() == 3534);
-        CHECK(opt == Bytes(Defaults()));
-        CHECK(Bytes(*Opt) == opt);
-        CHECK(ReadAll(xceptFile) == defaultXcept);
-        REQUIRE(Xcept->Count == 4);
-        CHECK(std::string(Xcept->Name[0]) == "WINMSD.EXE");
-        CHECK(std::string(Xcept->Name[3]) == "TMGMAINW.EXE");
-    }
-    SUBCASE("a broken kovopt.ini is replaced by the defaults")
-    {
-        std::string noMarker = customBytes;
-        noMarker[3530] = 'X';
-        const std::string broken[] = {customBytes.substr(0, 3533), customBytes + "E", noMarker};
-        for (const std::string &bytes : broken) {
-            CAPTURE(bytes.size());
-            WriteAll(optFile, bytes);
-            WriteAll(xceptFile, "");
-            CHECK(InitializeOptions() == 0);
-            CHECK(ReadAll(optFile) == Bytes(Defaults()));
-            CHECK(Opt->ScrollPages == 6);
-            CHECK(Bytes(*Opt) == Bytes(Defaults()));
-        }
-    }
-    SUBCASE("a valid kovopt.ini is loaded as it is and not rewritten")
-    {
-        WriteAll(optFile, customBytes);
-        WriteAll(xceptFile, "");
-        // An old time stamp shows whether the file was written again.
-        HANDLE file = CreateFileA(optFile.c_str(), FILE_WRITE_ATTRIBUTES, 0, NULL, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, NULL);
-        REQUIRE(file != INVALID_HANDLE_VALUE);
-        SYSTEMTIME old = {2001, 1, 0, 1, 12, 0, 0, 0};
-        FILETIME stamp;
-        SystemTimeToFileTime(&old, &stamp);
-        REQUIRE(SetFileTime(file, NULL, NULL, &stamp));
-        CloseHandle(file);
-
-        CHECK(InitializeOptions() == 0);
-        CHECK(Bytes(*Opt) == customBytes);
-        CHECK(ReadAll(optFile) == customBytes);
-        WIN32_FILE_ATTRIBUTE_DATA info;
-        REQUIRE(GetFileAttributesExA(optFile.c_str(), GetFileExInfoStandard, &info));
-        CHECK(CompareFileTime(&info.ftLastWriteTime, &stamp) == 0);
-    }
-    SUBCASE("kovxcept.ini as it is: empty stays empty, names are parsed")
-    {
-        WriteAll(optFile, customBytes);
-        WriteAll(xceptFile, "");
-        Xcept->Count = 3;
-        CHECK(InitializeOptions() == 0);
-        CHECK(Xcept->Count == 0);
-        CHECK(ReadAll(xceptFile).empty());
-
-        WriteAll(xceptFile, "  ONE.EXE\r\n\r\nTWO.EXE");
-        CHECK(InitializeOptions() == 0);
-        REQUIRE(Xcept->Count == 2);
-        CHECK(std::string(Xcept->Name[0]) == "ONE.EXE");
-        CHECK(std::string(Xcept->Name[1]) == "TWO.EXE");
-        CHECK(ReadAll(xceptFile) == "  ONE.EXE\r\n\r\nTWO.EXE");
-    }
-    CHECK(trap.Dialogs() == 0);
-}
-
 TEST_CASE_FIXTURE(FilesFixture, "SaveXceptions writes the first Count names")
 {
     DialogTrap trap;
@@ -409,11 +332,4 @@ TEST_CASE_FIXTURE(FilesFixture, "SaveXceptions writes the first Count names")
     CHECK(SaveXceptions() == 0);
     CHECK(ReadAll(xceptFile).empty());
     CHECK(trap.Dialogs() == 0);
-}
-
-TEST_CASE("the dialog trap fails a message box instead of showing it")
-{
-    DialogTrap trap;
-    MessageBoxA(NULL, "must not appear", "unit test", MB_OK);
-    CHECK(trap.Dialogs() == 1);
 }

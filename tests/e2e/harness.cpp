@@ -56,6 +56,18 @@ FILETIME FileWriteTime(const std::string &path)
     return data.ftLastWriteTime;
 }
 
+FILETIME AgeConfigurationFiles(const std::string &homeDir)
+{
+    FILETIME old = {0x2AC18000, 0x01BF53EB};
+    for (const char *name : {"kovopt.ini", "kovxcept.ini"}) {
+        HANDLE file = CreateFileA((homeDir + name).c_str(), FILE_WRITE_ATTRIBUTES, 0, NULL,
+                                  OPEN_EXISTING, 0, NULL);
+        REQUIRE(SetFileTime(file, NULL, NULL, &old));
+        CloseHandle(file);
+    }
+    return old;
+}
+
 // --- Home ---
 
 static void CopyInto(const std::string &dir, const char *name, bool required)

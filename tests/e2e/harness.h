@@ -26,6 +26,10 @@ void WriteFileBytes(const std::string &path, const std::string &bytes);
 bool FileExists(const std::string &path);
 FILETIME FileWriteTime(const std::string &path);
 
+// Gives a home's two configuration files an old time stamp (returned), so
+// that any rewrite shows.
+FILETIME AgeConfigurationFiles(const std::string &homeDir);
+
 // A fresh temporary directory with kovw.exe and kovhook.dll copied in (and
 // readme.kov and HISTORY.DOC unless told otherwise). Removed at the end.
 class Home {

@@ -225,14 +225,7 @@ TEST_CASE("a current configuration is loaded as it is and not rewritten")
     Home home;
     home.Write("kovopt.ini", current);
     home.Write("kovxcept.ini", "NOTEPAD.EXE\r\n");
-    // An old time stamp, so that any rewrite would show.
-    FILETIME old = {0x2AC18000, 0x01BF53EB};
-    for (const char *name : {"kovopt.ini", "kovxcept.ini"}) {
-        HANDLE file = CreateFileA(home.Path(name).c_str(), FILE_WRITE_ATTRIBUTES, 0, NULL,
-                                  OPEN_EXISTING, 0, NULL);
-        REQUIRE(SetFileTime(file, NULL, NULL, &old));
-        CloseHandle(file);
-    }
+    FILETIME old = AgeConfigurationFiles(home.Dir());
 
     Kovw kovw(processes, home);
     StartAndSettle(kovw);

@@ -84,18 +84,6 @@ static bool Same(FILETIME a, FILETIME b)
     return CompareFileTime(&a, &b) == 0;
 }
 
-// Gives both files an old time stamp, so that any rewrite shows.
-static void AgeFiles(const Home &home)
-{
-    FILETIME old = {0x2AC18000, 0x01BF53EB};
-    for (const char *name : {"kovopt.ini", "kovxcept.ini"}) {
-        HANDLE file = CreateFileA(home.Path(name).c_str(), FILE_WRITE_ATTRIBUTES, 0, NULL,
-                                  OPEN_EXISTING, 0, NULL);
-        REQUIRE(SetFileTime(file, NULL, NULL, &old));
-        CloseHandle(file);
-    }
-}
-
 TEST_CASE("the dialog shows the configuration as it stands")
 {
     Desk desk;
@@ -137,7 +125,7 @@ TEST_CASE("the dialog shows the configuration as it stands")
 TEST_CASE("OK writes exactly the files whose records changed")
 {
     Desk desk;
-    AgeFiles(desk.home);
+    AgeConfigurationFiles(desk.home.Dir());
     const std::string optionsBefore = desk.home.Read("kovopt.ini");
     FILETIME opt = Stamp(desk.home, "kovopt.ini"), xcept = Stamp(desk.home, "kovxcept.ini");
 

@@ -111,6 +111,9 @@ TEST_CASE("frames that get no buttons lose the subclassing at once")
     {
         Probe &probe = desk.Start("--child");
         HWND frame = probe.Window();
+        // The frame is listed before the probe creates its child; the answer
+        // to a ping comes only after the child exists.
+        REQUIRE(probe.Ping(frame));
         HWND child = FindWindowExA(frame, NULL, "KovProbe", "Child");
         REQUIRE(child);
         REQUIRE(WaitGroup(*desk.view, frame));

@@ -1,5 +1,6 @@
 #include "harness.h"
 #include "probeapi.h"
+#include "tests/unit/unit_support.h"
 
 #include <doctest.h>
 
@@ -46,7 +47,7 @@ void WriteFileBytes(const std::string &path, const std::string &bytes)
 
 bool FileExists(const std::string &path)
 {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return kovtest::Exists(path);
 }
 
 FILETIME FileWriteTime(const std::string &path)
@@ -96,31 +97,12 @@ Home::Home(bool withDocuments)
     }
 }
 
-static void RemoveTree(const std::string &dir)
-{
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((dir + "*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(dir + name + "\\");
-            else
-                DeleteFileA((dir + name).c_str());
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(dir.c_str());
-}
-
 Home::~Home()
 {
     // A library still mapped by a process that is ending can keep its file
     // busy for a moment.
     WaitFor([&] {
-        RemoveTree(dir_);
+        kovtest::RemoveTree(dir_);
         return !FileExists(dir_);
     }, 3000);
 }

@@ -1,5 +1,5 @@
-// Small helpers the unit tests share: a private temporary directory and
-// whole-file reads and writes.
+// Small helpers the unit tests and the end-to-end harness share: a private
+// temporary directory, whole-file reads and writes, removing a tree.
 #ifndef KOV_UNIT_SUPPORT_H
 #define KOV_UNIT_SUPPORT_H
 

@@ -3,6 +3,14 @@
 // any process can roll any window and tell whether it is rolled up.
 #include "share.h"
 
+#include <stdlib.h>
+
+// How far the system may move a rolled window's height on its own, after the
+// resize has returned (a window of its own on an X display ends a pixel
+// taller): such a window is still rolled up. A user who drags it taller
+// moves it further than this.
+#define ROLLED_SLACK 3
+
 BOOL IsRolledUp(HWND hwnd)
 {
     int index = GetWindowIndex(hwnd);
@@ -27,7 +35,8 @@ int Rollup(HWND hwnd, BOOL noActivate)
     int newHeight, result;
     // A rolled window the user has enlarged since counts as unrolled: it is
     // rolled up again and its new height is the one to restore.
-    if (height != rec.cyRolled && height > rolledHeight && height > cySysMin) {
+    bool rolled = rec.cyUnrolled && abs(height - rec.cyRolled) <= ROLLED_SLACK;
+    if (!rolled && height > rolledHeight && height > cySysMin) {
         rec.cyUnrolled = (SHORT)height;
         rec.cxRolled = (SHORT)width;
         newHeight = rolledHeight;

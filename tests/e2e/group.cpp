@@ -1,0 +1,273 @@
+// The button group on the title bar: where it sits for each kind of frame,
+// how it follows its frame, how it is drawn, and what its buttons do.
+#include "kt.h"
+
+#include "common/actions.h"
+
+using namespace kt;
+
+static int M(int metric)
+{
+    return GetSystemMetrics(metric);
+}
+
+static POINT Centre(RECT r)
+{
+    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+// The group's place and its buttons, left to right.
+static void CheckGroup(HWND group, int left, int top, int cx, int cy, std::vector<int> ids)
+{
+    REQUIRE(group);
+    RECT g = Rect(group);
+    CHECK(g.left == left);
+    CHECK(g.top == top);
+    CHECK(g.right - g.left == (int)ids.size() * cx);
+    CHECK(g.bottom - g.top == cy);
+    auto buttons = Buttons(group);
+    REQUIRE(buttons.size() == ids.size());
+    for (size_t i = 0; i < ids.size(); i++) {
+        CHECK(buttons[i].first == ids[i]);
+        CHECK(buttons[i].second.left == left + (int)i * cx);
+        CHECK(buttons[i].second.right - buttons[i].second.left == cx);
+    }
+}
+
+static const int R = ACTION_ROLLUP, S = ACTION_STARTMENU, T = ACTION_TASKLIST,
+                 U = ACTION_USERCMD, C = ACTION_CLOSE, H = ACTION_HIDE;
+
+TEST_CASE("the group's place and buttons for each kind of frame")
+{
+    Desk desk;
+    const int cx = M(SM_CXSIZE), cy = M(SM_CYSIZE), sx = M(SM_CXSMSIZE), sy = M(SM_CYSMSIZE);
+    const int frame = M(SM_CXFRAME), thin = 2 * M(SM_CXBORDER);
+    const int dialog = thin + M(SM_CXDLGFRAME);
+    std::string taskman = desk.Path("TASKMAN.EXE");
+    REQUIRE(CopyFileA((Bin() + "probe.exe").c_str(), taskman.c_str(), FALSE));
+    struct Row {
+        const char *what, *args;
+        std::function<void()> setup;
+        int fromRight;   // 0: from the left edge, by fromLeft
+        int fromLeft, top, cx, cy;
+        std::vector<int> ids;
+    };
+    const Row rows[] = {
+        {"sizable, both boxes", "--style 00CF0000", {}, frame + 6 * cx, 0, M(SM_CYFRAME), cx, cy,
+         {R, S, T}},
+        {"dialog frame", "--style 80C80080", {}, dialog + 4 * cx, 0, M(SM_CYDLGFRAME), cx, cy,
+         {R, S, T}},
+        {"minimize box alone", "--style 00CA0000", {}, thin + 6 * cx, 0, M(SM_CYDLGFRAME), cx, cy,
+         {R, S, T}},
+        {"tool window", "--style 00CC0000 --exstyle 80", {}, frame + 4 * sx, 0, M(SM_CYFRAME), sx,
+         sy, {R, S, T}},
+        {"context help", "--style 80C80080 --exstyle 400", {}, dialog + 5 * cx, 0,
+         M(SM_CYDLGFRAME), cx, cy, {R, S, T}},
+        {"TASKMAN", "--style 00CF0000 --exe", {}, frame + 5 * cx, 0, M(SM_CYFRAME), cx, cy, {R, T}},
+        {"kovw's own window", nullptr, [&] { PostMessageA(desk.main, KM_SHOWKOV, 0, 0); },
+         thin + 5 * sx, 0, M(SM_CYDLGFRAME), sx, sy, {R, S, T, H}},
+        {"a user command and an edge offset", "--style 00CF0000",
+         [&] {
+             strcpy(UserCommandOf(desk.op), "C:\\windows\\notepad.exe");
+             desk.op->EdgeOffsetRight = 5;
+         },
+         frame + 3 * cx + 5 + 4 * cx, 0, M(SM_CYFRAME), cx, cy, {R, S, T, U}},
+        {"buttons on the left", "--style 00CF0000",
+         [&] {
+             PlacementOf(desk.op) = PLACEMENT_LEFT;
+             desk.op->EdgeOffsetLeft = 7;
+         },
+         0, frame + 7 + cx + M(SM_CYBORDER), M(SM_CYFRAME), cx, cy, {R, S, T, U}},
+    };
+    for (const Row &row : rows) {
+        CAPTURE(row.what);
+        if (row.setup)
+            row.setup();
+        std::string args = row.args ? row.args : "";
+        bool taskmanRow = args.find("--exe") != std::string::npos;
+        HWND hwnd = row.args ? desk.Probe(args.substr(0, args.find(" --exe")),
+                                          taskmanRow ? taskman : "")
+                             : desk.main;
+        HWND group = desk.Group(hwnd);
+        RECT r = Rect(hwnd);
+        CheckGroup(group, row.fromRight ? r.right - row.fromRight : r.left + row.fromLeft,
+                   r.top + row.top, row.cx, row.cy, row.ids);
+    }
+}
+
+TEST_CASE("on the old shell each group ends with a close button, its left end unmoved")
+{
+    HKEY key;
+    REQUIRE(RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\kovw.exe", &key) == 0);
+    RegSetValueExA(key, "Version", 0, REG_SZ, (const BYTE *)"win31", 6);
+    Desk desk;
+    RegDeleteValueA(key, "Version");
+    RegCloseKey(key);
+    CHECK(desk.mid->WinMajorVer == 3);
+    HWND frame = desk.Probe("--style 00CF0000");
+    RECT r = Rect(frame);
+    CheckGroup(desk.Group(frame), r.right - M(SM_CXFRAME) - 6 * M(SM_CXSIZE), r.top + M(SM_CYFRAME),
+               M(SM_CXSIZE), M(SM_CYSIZE), {R, S, T, C});
+}
+
+TEST_CASE("the group follows its frame")
+{
+    Desk desk;
+    HWND frame = desk.Probe("--rect 100,100,400,300");
+    HWND group = desk.Group(frame);
+    REQUIRE(group);
+    volatile WinRecord &rec = desk.Rec(frame);
+    const int width = rec.nButtons * rec.cxButton;
+    auto at = [&](int dx, int w) {
+        RECT g = Rect(group), f = Rect(frame);
+        return g.left == f.right - rec.xRight + dx && g.top == f.top + rec.yTop &&
+               g.right - g.left == w;
+    };
+    SetWindowPos(frame, NULL, 250, 180, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    CHECK(WaitFor([&] { return at(0, width); }));
+    // Too narrow: cut short at the caption's start; wide again: whole.
+    SetWindowPos(frame, NULL, 0, 0, 120, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    CHECK(WaitFor([&] {
+        RECT g = Rect(group);
+        return g.left == Rect(frame).left + rec.xLeft && g.right - g.left < width;
+    }));
+    SetWindowPos(frame, NULL, 0, 0, 500, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    CHECK(WaitFor([&] { return at(0, width); }));
+    ShowWindow(frame, SW_MINIMIZE);
+    CHECK(WaitFor([&] { return !IsWindowVisible(group); }));
+    ShowWindow(frame, SW_RESTORE);
+    CHECK(WaitFor([&] { return IsWindowVisible(group) && GetWindow(frame, GW_HWNDPREV) == group; }));
+    ShowWindow(frame, SW_MAXIMIZE);
+    CHECK(WaitFor([&] { return IsWindowVisible(group) && at(0, width); }));
+    ShowWindow(frame, SW_HIDE);
+    CHECK(WaitFor([&] { return !IsWindowVisible(group); }));
+    int count = desk.mid->HookedWindowCnt;
+    PostMessageA(frame, WM_CLOSE, 0, 0);
+    CHECK(WaitFor([&] { return !IsWindow(group) && desk.Index(frame) < 0; }));
+    CHECK(desk.mid->HookedWindowCnt == count - 1);
+}
+
+TEST_CASE("frames that get their group later, or never")
+{
+    Desk desk;
+    // A console window has its size only after it is made.
+    HWND console = desk.Probe("--class tty --style 80C80000 --rect 100,100,0,0");
+    REQUIRE(WaitFor([&] { return desk.Index(console) >= 0; }));
+    REQUIRE(Ping(console));
+    CHECK(desk.Rec(console).hwndButtons == nullptr);
+    SetWindowPos(console, NULL, 0, 0, 400, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    CHECK(desk.Group(console));
+    // The caption gone before the buttons are made; a captioned child.
+    HWND dropped = desk.Probe("--drop-caption");
+    HWND parent = desk.Probe("--child");
+    REQUIRE(Ping(dropped));
+    CHECK(Ask(dropped, Q_SUBCLASSED) == 0);
+    CHECK(desk.Index(dropped) < 0);
+    CHECK(desk.Group(parent));
+    HWND child = FindWindowExA(parent, NULL, "KovProbe", "Child");
+    CHECK(Ask(child, Q_SUBCLASSED) == 0);
+}
+
+// The button as the screen shows it: the face (white top-left edge when up,
+// dark grey when pressed) and the glyph bitmap for its height, inside the
+// 1-pixel edge, one pixel further down and right when pressed.
+static void CheckDrawn(const Desk &desk, RECT b, bool pressed)
+{
+    int cx = b.right - b.left, cy = b.bottom - b.top;
+    COLORREF white = RGB(255, 255, 255), grey = RGB(128, 128, 128);
+    CHECK(WaitFor([&] { return Pixel(b.left, b.top) == (pressed ? grey : white); }, 5000));
+    CHECK(Pixel(b.right - 1, b.bottom - 1) == (pressed ? white : grey));
+    int g = cy < 18 ? 13 : cy < 26 ? 16 : 24;
+    HMODULE dll = LoadLibraryExA(desk.Path("kovhook.dll").c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    HBITMAP glyph = LoadBitmapA(dll, MAKEINTRESOURCEA(g == 13 ? 0x7070 : g == 16 ? 0x7046 : 0x7061));
+    REQUIRE(glyph);
+    HDC dc = CreateCompatibleDC(NULL);
+    SelectObject(dc, glyph);
+    int x = b.left + (pressed ? 2 : 1) + (cx - 2 > g ? (cx - 2 - g) / 2 : 0);
+    int y = b.top + (pressed ? 2 : 1) + (cy - 2 > g ? (cy - 2 - g) / 2 : 0);
+    int wrong = 0;
+    for (int row = 0; row < g && y + row < b.bottom - 1; row++)
+        for (int col = 0; col < g && x + col < b.right - 1; col++)
+            wrong += Pixel(x + col, y + row) != GetPixel(dc, col, row);
+    CHECK(wrong == 0);
+    DeleteDC(dc);
+    DeleteObject(glyph);
+    FreeLibrary(dll);
+}
+
+TEST_CASE("buttons are drawn with the faces and the glyphs for their size")
+{
+    for (const char *caption : {"", "-420"}) {   // the system's caption, 28 pixels
+        CAPTURE(caption);
+        HKEY key;
+        RegCreateKeyA(HKEY_CURRENT_USER, "Control Panel\\Desktop\\WindowMetrics", &key);
+        RegSetValueExA(key, "CaptionHeight", 0, REG_SZ, (const BYTE *)caption, strlen(caption) + 1);
+        if (!*caption)
+            RegDeleteValueA(key, "CaptionHeight");
+        RegCloseKey(key);
+        Desk desk;
+        for (const char *exstyle : {"0", "80"}) {
+            HWND frame = desk.Probe(std::string("--rect 150,150,450,200 --exstyle ") + exstyle);
+            HWND group = desk.Group(frame);
+            REQUIRE(group);
+            SetForegroundWindow(frame);
+            REQUIRE(WaitFor([&] { return GetWindow(frame, GW_HWNDPREV) == group; }));
+            RECT button = Buttons(group)[0].second;
+            CHECK((button.bottom - button.top >= 26) == (*caption && *exstyle == '0'));
+            CheckDrawn(desk, button, false);
+            if (*exstyle == '0' && !*caption) {
+                MoveTo(Centre(button));
+                Button(0, true);
+                CheckDrawn(desk, button, true);
+                MoveTo({Centre(button).x, Centre(button).y + 300});   // let go elsewhere: no click
+                Button(0, false);
+                CHECK(WaitFor([&] { return Pixel(button.left, button.top) == RGB(255, 255, 255); }));
+            }
+            PostMessageA(frame, WM_CLOSE, 0, 0);
+            REQUIRE(WaitFor([&] { return !IsWindow(frame); }));
+        }
+    }
+}
+
+TEST_CASE("a click on each button")
+{
+    Desk desk;
+    strcpy(UserCommandOf(desk.op), (Bin() + "probe.exe --class KovStarted").c_str());
+    HWND frame = desk.Probe("--rect 150,150,400,300");
+    HWND group = desk.Group(frame);
+    REQUIRE(group);
+    auto buttons = Buttons(group);
+    REQUIRE(buttons.size() == 4);
+    auto click = [&](int i, int button = 0) {
+        Click(Centre(buttons[i].second), button);
+        Sleep(GetDoubleClickTime() + 50);   // the next click is no double click
+    };
+    click(0);
+    CHECK(WaitFor([&] { return Height(frame) < 100; }));
+    click(0);
+    CHECK(WaitFor([&] { return Height(frame) == 300; }));
+    click(3);
+    CHECK(WaitTop("KovStarted"));
+    // The Start menu: under Wine the system's task list is its task manager.
+    click(1);
+    HWND taskmgr = WaitTop("", "Task Manager");
+    CHECK(taskmgr);
+    PostMessageA(taskmgr, WM_CLOSE, 0, 0);
+    // A right click shows kovw; while suspended a click does nothing.
+    REQUIRE_FALSE(IsWindowVisible(desk.main));
+    click(0, 1);
+    CHECK(WaitFor([&] { return IsWindowVisible(desk.main) != FALSE; }));
+    PostMessageA(desk.main, WM_COMMAND, 101, 0);
+    REQUIRE(desk.Settle());
+    click(0);
+    REQUIRE(Ping(frame));
+    CHECK(Height(frame) == 300);
+    PostMessageA(desk.main, WM_COMMAND, 101, 0);
+    REQUIRE(desk.Settle());
+    Spy spy(GetWindowThreadProcessId(frame, NULL));
+    click(2);
+    Menu menu;
+    REQUIRE(spy.Next(&menu));
+    CHECK(menu.texts.back() == "&Minimize all");
+    PostMessageA(frame, WM_KEYDOWN, VK_ESCAPE, 0);
+}

@@ -1,0 +1,161 @@
+// End-to-end harness: kovw and probe programs run as separate processes in a
+// fresh home directory, in a Wine prefix and display of the test's own, and
+// are looked at as a user sees them.
+#ifndef KOV_KT_H
+#define KOV_KT_H
+
+#include <windows.h>
+#include <doctest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "hook/share.h"
+#include "probe.h"
+
+namespace kt {
+
+// Windows of their own on the display (no virtual desktop, no taskbar).
+bool OwnWindows();
+std::string Bin();   // the test program's directory, ending in a backslash
+std::string Slurp(const std::string &path);
+void Spit(const std::string &path, const std::string &bytes);
+uint32_t U32(const std::string &bytes, size_t offset);
+void Put32(std::string &bytes, size_t offset, uint32_t value);
+
+// Polls until cond holds or the time is up; returns its last answer.
+bool WaitFor(const std::function<bool()> &cond, DWORD ms = 10000);
+
+std::string Class(HWND hwnd);
+std::string Text(HWND hwnd);
+RECT Rect(HWND hwnd);
+int Height(HWND hwnd);
+DWORD PidOf(HWND hwnd);
+// Top-level windows of a class (any when empty) and title (any when empty)
+// of a process (any when 0), from the top of the z-order down.
+std::vector<HWND> Tops(const std::string &cls, const std::string &title = "", DWORD pid = 0);
+HWND WaitTop(const std::string &cls, const std::string &title = "", DWORD pid = 0,
+             DWORD ms = 10000);
+// A visible dialog (message box) with this title; its static texts joined by
+// newlines; pressing one of its buttons as a click does.
+HWND WaitBox(const std::string &title, DWORD pid = 0, DWORD ms = 10000);
+std::string BoxText(HWND box);
+void Press(HWND dialog, int id);
+
+// Probe windows answer these (see probe.h).
+int Ask(HWND probe, int what);
+bool Ping(HWND probe);   // returns once everything posted before is handled
+
+// Input as the user gives it. Keys held at the display itself: under Wine a
+// key pressed with SendInput is forgotten when the pointer moves.
+void MoveTo(POINT at);
+void Click(POINT at, int button = 0, int times = 1);   // 0 left, 1 right, 2 middle
+void Button(int button, bool down);
+void Xdo(const std::string &words);
+struct Hold {
+    explicit Hold(const char *key) : key(key) { Xdo("keydown " + this->key); }
+    ~Hold() { Xdo("keyup " + key); }
+    std::string key;
+};
+COLORREF Pixel(int x, int y);
+
+// Popup menus of a thread of another process, read inside that process.
+struct Menu {
+    int count = 0, defaultId = -1;
+    std::vector<std::string> texts;   // separators are empty
+    std::vector<UINT> ids;
+};
+class Spy {
+public:
+    explicit Spy(DWORD thread);
+    ~Spy();
+    bool Next(Menu *menu, DWORD ms = 10000);   // the next menu the thread opens
+private:
+    HMODULE dll;
+    HHOOK hook;
+    LONG seen;
+};
+
+struct Mid;
+struct Tail;
+
+// The options file kovw writes for a fresh home, without a user command.
+std::string Defaults();
+
+// A scene: a fresh home with kovw.exe, kovhook.dll and the documents, kovw
+// started in it (with the options given, by default Defaults()) and its
+// library loaded here, so that the shared section is in view; probes and
+// other programs started beside it. Everything ends with the scene.
+class Desk {
+public:
+    explicit Desk(const std::string &options = Defaults(), const std::string &args = "",
+                  bool start = true);
+    ~Desk();
+    std::string home;
+    std::string Path(const std::string &name) const { return home + name; }
+    std::string Read(const std::string &name) const { return Slurp(Path(name)); }
+    void Write(const std::string &name, const std::string &bytes) const;
+
+    PROCESS_INFORMATION Run(const std::string &exe, const std::string &args,
+                            const std::string &cwd = "");
+    void StartKovw(const std::string &args = "");
+    bool Settle();    // kovw's start-up is over and all it was sent is handled
+    int CloseKovw();  // as the user closes it; its exit code, -1 on time-out
+    PROCESS_INFORMATION kovw = {};
+    HWND main = nullptr;
+
+    // Starts probe.exe (or exe) with args; its windows, oldest first.
+    std::vector<HWND> Probes(const std::string &args, int count = 1, const std::string &exe = "");
+    HWND Probe(const std::string &args = "", const std::string &exe = "");
+
+    // The home's library and its shared section.
+    OptionsRecord *op = nullptr;
+    ExceptionList *xc = nullptr;
+    volatile WinRecord *win = nullptr;
+    volatile Mid *mid = nullptr;
+    volatile Tail *tail = nullptr;
+    int Index(HWND frame) const;
+    volatile WinRecord &Rec(HWND frame) const;
+    HWND Group(HWND frame, DWORD ms = 10000) const;   // its visible button group
+    FARPROC Proc(const char *name) const;
+
+private:
+    std::vector<PROCESS_INFORMATION> procs;
+    HMODULE lib = nullptr;
+};
+
+// The group's buttons left to right: control id and screen rectangle.
+std::vector<std::pair<int, RECT>> Buttons(HWND group);
+
+// The shared section behind the exception list and from _UnMinAll on, as the
+// library declares it (checked against its exports when a Desk loads it).
+struct Mid {
+    HWND hwndKov;
+    int HookedWindowCnt;
+    SHORT metrics[14];   // cxSysBorder ... screenWidth
+    int WinMajorVer, WinMinorVer;
+    HWND hwndTrapRollup, hwndTrapWMsize;
+    HMENU hwndKovTaskListMenu;
+    HWND hwndSwitchHwnd[60];
+    HWND hwndSnapNewWindow;
+};
+struct Tail {
+    UnMinAllRecord UnMinAll;
+    WNDPROC SysTaskbarOldFrameProc;
+    int IsDBCS, IsShutdown, SysShutdownSelected, SuspendKovTemp;
+    int DoSnapStartMenu, IgnoreSnapWindow, MouseDirection;
+    AUTOSCROLL autoScroll;
+    UINT DoubleClickTime;
+    int DebugLevelShare;
+    HHOOK CBThandle, CWPhandle, GetMsghandle, Mousehandle, SysMsghandle;
+    HMODULE hiKovDll;
+    HWND hwndShutdownManager, hwndWin3PopupPatch, hwndOldSnapWindow, hwndScroll;
+    int ScrollActionId, TrappedRBtnDown, TrappedMBtnDown;
+    POINT LastMousePos;
+    LONG LastMsgTime;
+};
+
+}  // namespace kt
+
+#endif

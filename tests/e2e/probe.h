@@ -1,0 +1,36 @@
+// What the test programs tell the tests. Probe windows (probe.cpp) answer a query, sent, with one of
+// these in wParam; a ping, posted, that sets the named event once everything
+// posted before it is handled; a freeze, posted, that hangs the thread.
+#ifndef KOV_PROBE_H
+#define KOV_PROBE_H
+
+#define PROBE_QUERY_MSG  "KovProbeQuery"
+#define PROBE_PING_MSG   "KovProbePing"
+#define PROBE_FREEZE_MSG "KovProbeFreeze"
+#define PROBE_PONG_EVENT "KovProbePong%u"
+
+enum ProbeQuery {
+    Q_SUBCLASSED = 1,   // the window procedure is no longer the probe's own
+    Q_SIZES,            // WM_SIZE messages the probe's procedure saw
+    Q_MENUPOPUPS,       // WM_INITMENUPOPUP
+    Q_COMMANDS,         // WM_COMMAND
+    Q_RCLICKS,          // WM_RBUTTONDOWN
+    Q_MCLICKS,          // WM_MBUTTONDOWN
+    Q_ACTIONS,          // spent library actions (KM_NULL carrying an action code)
+    Q_LASTHEIGHT,       // the height in the last WM_SIZE
+    Q_SHIFT,            // Shift is down, as the probe sees it
+};
+
+// The last popup menu a spied-on thread opened (spy.cpp, in its shared
+// section): menus cannot be read from another process. Also how many mouse
+// messages reached a system-wide mouse hook installed before Kov's.
+#define SPY_ITEMS 64
+struct SpyMenu {
+    long mouseSeen;
+    long serial;   // counts the menus recorded
+    int count, defaultId;
+    unsigned ids[SPY_ITEMS];
+    char texts[SPY_ITEMS][96];
+};
+
+#endif

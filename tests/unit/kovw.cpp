@@ -1,0 +1,193 @@
+// kovw's pure logic: the command line, the exception file's parser and
+// writer, the defaults as the bytes of kovopt.ini, the default user command.
+#include <doctest.h>
+#include "controller/kovw.h"
+
+#include <shellapi.h>
+#include <string.h>
+#include <string>
+#include <vector>
+
+static std::string Slurp(const std::string &path)
+{
+    std::string bytes(4096, 0);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    DWORD got = 0;
+    ReadFile(file, &bytes[0], 4096, &got, NULL);
+    CloseHandle(file);
+    return file == INVALID_HANDLE_VALUE ? "<none>" : bytes.substr(0, got);
+}
+
+static const std::string Usage =
+    " \nValid Options:\n /NM\t- no minimize on start\n /S\t- suspend on start\n"
+    " /Pnn\t- pause nn seconds on load";
+
+TEST_CASE("the command line")
+{
+    struct Row {
+        const char *line;
+        int minimize;   // before: 1 hidden, 2 hidden without a tray icon
+        int shown, suspend, debug, pause;
+        const char *quote;   // the invalid part the message quotes, or none
+    };
+    const Row rows[] = {
+        {"kovw.exe", 1, 0, 0, 0, 0, nullptr},
+        {"kovw.exe /nm", 1, 1, 0, 0, 0, nullptr},
+        {"-NM", 1, 1, 0, 0, 0, nullptr},
+        {"/S/NM", 1, 1, 1, 0, 0, nullptr},
+        {"/SNM", 1, 1, 1, 0, 0, nullptr},
+        {"S", 1, 0, 0, 0, 0, nullptr},   // nothing counts before a separator
+        {"/S", 2, 0, 0, 0, 0, nullptr},
+        {"/NM /S", 2, 1, 1, 0, 0, nullptr},
+        {"/S /NM", 2, 1, 0, 0, 0, nullptr},
+        {"/P5 /S", 1, 0, 0, 0, 5, nullptr},
+        {"/P-3", 1, 0, 0, 0, 0, nullptr},
+        {"/P99999999999", 1, 0, 0, 0, PAUSE_MAX_SECONDS, nullptr},
+        {"/D12S", 1, 0, 1, 12, 0, nullptr},
+        {"/X", 1, 0, 0, 0, 0, "/X"},
+        {"/X /S", 1, 0, 1, 0, 0, "/X /S"},
+        {"/N /S", 1, 0, 1, 0, 0, "/N /S"},
+        {"/S -Q9 /NM", 1, 1, 1, 0, 0, "-Q9 /NM"},
+    };
+    for (const Row &row : rows) {
+        CAPTURE(row.line);
+        StartupArgs args = {row.minimize, 0, 0, 0};
+        char message[ARGS_MESSAGE_SIZE];
+        CHECK(ScanArgs(row.line, &args, message, sizeof(message)) == (row.quote != nullptr));
+        CHECK((args.Minimize == STARTUP_SHOWN) == (row.shown != 0));
+        CHECK(args.Suspend == row.suspend);
+        CHECK(args.DebugLevel == row.debug);
+        CHECK(args.PauseSeconds == row.pause);
+        if (row.quote)
+            CHECK(message == "Option: " + std::string(row.quote) + Usage);
+    }
+    // A line too long for the message is cut; the usage text stays whole.
+    std::string line(400, 'x');
+    line[0] = '/';
+    StartupArgs args = {1, 0, 0, 0};
+    char message[ARGS_MESSAGE_SIZE];
+    CHECK(ScanArgs(line.c_str(), &args, message, sizeof(message)) == 1);
+    CHECK(strlen(message) == ARGS_MESSAGE_SIZE - 1);
+    CHECK(std::string(message).find("..." + Usage.substr(1)) != std::string::npos);
+}
+
+TEST_CASE("the exception file")
+{
+    struct Row {
+        std::string bytes;
+        std::vector<std::string> names;
+    };
+    std::string many;
+    for (int i = 0; i < 45; i++)
+        many += "P" + std::to_string(i) + "\r\n";
+    std::vector<std::string> first40;
+    for (int i = 0; i < 40; i++)
+        first40.push_back("P" + std::to_string(i));
+    const Row rows[] = {
+        {"  Two Blanks  \r\nNOTEPAD.EXE", {"Two Blanks  ", "NOTEPAD.EXE"}},
+        {"\r\n\r\n\tA\nB\rC\r\n\r\n", {"A", "B", "C"}},
+        {"ABCDEFGHIJKLMNOPQRSTUVWXY\r\n", {"ABCDEFGHIJKLMNOPQRST"}},
+        {"", {}},
+        {many, first40},
+    };
+    for (const Row &row : rows) {
+        CAPTURE(row.bytes);
+        struct {
+            ExceptionList list;
+            char after[8];
+        } guarded;
+        memset(&guarded, 0xCC, sizeof(guarded));
+        guarded.list.Count = 0;
+        ParseXceptions(row.bytes.data(), (int)row.bytes.size(), &guarded.list);
+        REQUIRE(guarded.list.Count == (int)row.names.size());
+        for (size_t i = 0; i < row.names.size(); i++)
+            CHECK(std::string(guarded.list.Name[i], XCEPT_NAME_SIZE) ==
+                  row.names[i] + std::string(XCEPT_NAME_SIZE - row.names[i].size(), 0));
+        CHECK(guarded.after[7] == (char)0xCC);
+    }
+}
+
+// kovw's file names pointed at a private directory.
+struct Files {
+    std::string dir;
+    Files()
+    {
+        char temp[MAX_PATH];
+        GetTempPathA(sizeof(temp), temp);
+        dir = temp + std::string("kovunit") + std::to_string(GetTickCount()) + "\\";
+        REQUIRE(CreateDirectoryA(dir.c_str(), NULL));
+        strcpy(HomePath, dir.c_str());
+        strcpy(szOptIniName, (dir + "kovopt.ini").c_str());
+        strcpy(szXceptIniName, (dir + "kovxcept.ini").c_str());
+        GetHookData(&Opt, &Xcept);
+    }
+};
+
+static std::string Editor()
+{
+    char windows[MAX_PATH], editor[MAX_PATH] = "";
+    GetWindowsDirectoryA(windows, sizeof(windows));
+    REQUIRE((INT_PTR)FindExecutableA("NOTEPAD.EXE", windows, editor) > 32);
+    return editor;
+}
+
+TEST_CASE_FIXTURE(Files, "the defaults, as the bytes of kovopt.ini")
+{
+    OptionsRecord record;
+    memset(&record, 0xCC, sizeof(record));
+    SetDefaultOptions(&record);
+    std::string r((const char *)&record, sizeof(record));
+    CHECK(r.substr(0, 6) == std::string("1.2\0\0\0", 6));
+    CHECK(r.substr(3530) == std::string("EOS\0", 4));
+    HDC ic = CreateICA("DISPLAY", NULL, NULL, NULL);
+    const uint32_t dpi = GetDeviceCaps(ic, LOGPIXELSY);
+    DeleteDC(ic);
+    // Offsets and values as the file format gives them.
+    const uint32_t fields[][2] = {
+        {0x0A, 1}, {0x0E, 1}, {0x12, 0}, {0x1E, 1}, {0x46, 0}, {0x4A, 0}, {0x62, 0x51},
+        {0x6A, 4}, {0x6E, 6}, {0x72, dpi}, {0x76, 60},
+        {0xB6 + 5 * 184, 0x7000}, {0xB6 + 7 * 184, 0x700E}, {0xB6 + 7 * 184 + 4, 0xF00},
+        {0xB6 + 10 * 184, 0x7104}, {0xB6 + 12 * 184, 0x7031}, {0xB6 + 12 * 184 + 4, 0x700},
+        {0xB7E + 4, 0x7046}, {0xB7E + 12, 0x7046}, {0xB7E + 20, 2}, {0xB7E + 196 + 12, 0x7003},
+    };
+    for (const auto &field : fields) {
+        CAPTURE(field[0]);
+        uint32_t value;
+        memcpy(&value, &r[field[0]], 4);
+        CHECK(value == field[1]);
+    }
+    CHECK(r.substr(0xB7E, 3) == std::string("Ro\0", 3));
+    CHECK(std::string(&r[3010]) == Editor());
+}
+
+TEST_CASE_FIXTURE(Files, "the default user command: the editor, and USERCMD.TXT when it fits")
+{
+    std::string editor = Editor();
+    // Homes that make the whole command exactly 127 characters, and 128.
+    const size_t exact = 127 - editor.size() - 1 - strlen("USERCMD.TXT");
+    for (size_t extra : {0, 1}) {
+        std::string home = dir + std::string(exact - dir.size() - 1 + extra, 'h') + "\\";
+        REQUIRE(CreateDirectoryA(home.c_str(), NULL));
+        strcpy(HomePath, home.c_str());
+        OptionsRecord record;
+        SetDefaultUserCmd(&record);
+        CHECK(std::string(UserCommandOf(&record)) == editor);
+        CloseHandle(CreateFileA((home + "USERCMD.TXT").c_str(), GENERIC_WRITE, 0, NULL,
+                                CREATE_NEW, 0, NULL));
+        SetDefaultUserCmd(&record);
+        CAPTURE(extra);
+        CHECK(std::string(UserCommandOf(&record)) ==
+              (extra ? editor : editor + " " + home + "USERCMD.TXT"));
+    }
+}
+
+TEST_CASE_FIXTURE(Files, "the exception file holds the first Count names, a line each")
+{
+    memset(Xcept, 0, sizeof(*Xcept));
+    strcpy(Xcept->Name[0], "ONE.EXE");
+    strcpy(Xcept->Name[1], "ABCDEFGHIJKLMNOPQRST");
+    strcpy(Xcept->Name[2], "NOT.SAVED");
+    Xcept->Count = 2;
+    SaveXceptions();
+    CHECK(Slurp(szXceptIniName) == "ONE.EXE\r\nABCDEFGHIJKLMNOPQRST\r\n");
+}

@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(cmake make g++-mingw-w64-i686 wine wine32:i386 wine64 fonts-wine xvfb
-          xauth x11-utils xdotool imagemagick doctest-dev python3)
+          xauth x11-utils xdotool openbox imagemagick doctest-dev python3)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -195,7 +195,8 @@ static void CheckDrawn(const Desk &desk, RECT b, bool pressed)
     FreeLibrary(dll);
 }
 
-TEST_CASE("buttons are drawn with the faces and the glyphs for their size")
+// With windows of their own the window manager draws the title bars.
+TEST_CASE("buttons are drawn with the faces and the glyphs for their size" * doctest::skip(OwnWindows()))
 {
     for (const char *caption : {"", "-420"}) {   // the system's caption, 28 pixels
         CAPTURE(caption);
@@ -232,7 +233,7 @@ TEST_CASE("buttons are drawn with the faces and the glyphs for their size")
 TEST_CASE("a click on each button")
 {
     Desk desk;
-    strcpy(UserCommandOf(desk.op), (Bin() + "probe.exe --class KovStarted").c_str());
+    strcpy(UserCommandOf(desk.op), (Bin() + "probe.exe --class KovStarted --rect 600,500,100,100").c_str());
     HWND frame = desk.Probe("--rect 150,150,400,300");
     HWND group = desk.Group(frame);
     REQUIRE(group);
@@ -247,12 +248,13 @@ TEST_CASE("a click on each button")
     click(0);
     CHECK(WaitFor([&] { return Height(frame) == 300; }));
     click(3);
-    CHECK(WaitTop("KovStarted"));
-    // The Start menu: under Wine the system's task list is its task manager.
+    HWND started = WaitTop("KovStarted");
+
+    CHECK(started);
+    PostMessageA(started, WM_CLOSE, 0, 0);
+    // The Start menu: the frame is asked for the system's task list.
     click(1);
-    HWND taskmgr = WaitTop("", "Task Manager");
-    CHECK(taskmgr);
-    PostMessageA(taskmgr, WM_CLOSE, 0, 0);
+    CHECK(WaitFor([&] { return Ask(frame, Q_TASKLISTS) == 1; }));
     // A right click shows kovw; while suspended a click does nothing.
     REQUIRE_FALSE(IsWindowVisible(desk.main));
     click(0, 1);

@@ -276,7 +276,7 @@ bool Spy::Next(Menu *menu, DWORD ms)
     menu->count = last->count;
     menu->defaultId = last->defaultId;
     for (int i = 0; i < last->count; i++) {
-        menu->ids.push_back(last->ids[i]);
+        menu->ids.push_back((UINT)last->ids[i]);
         menu->texts.push_back((const char *)last->texts[i]);
     }
     return true;

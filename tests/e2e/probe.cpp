@@ -54,6 +54,9 @@ static LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     case WM_COMMAND:
         Count[Q_COMMANDS]++;
         break;
+    case WM_SYSCOMMAND:
+        Count[Q_TASKLISTS] += wParam == SC_TASKLIST;
+        break;
     case WM_RBUTTONDOWN:
         Count[Q_RCLICKS]++;
         break;

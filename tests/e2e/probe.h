@@ -19,6 +19,7 @@ enum ProbeQuery {
     Q_ACTIONS,          // spent library actions (KM_NULL carrying an action code)
     Q_LASTHEIGHT,       // the height in the last WM_SIZE
     Q_SHIFT,            // Shift is down, as the probe sees it
+    Q_TASKLISTS,        // WM_SYSCOMMAND asking for the system's task list
 };
 
 // The last popup menu a spied-on thread opened (spy.cpp, in its shared

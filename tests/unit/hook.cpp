@@ -32,9 +32,9 @@ static HWND Frame(HWND parent = NULL)
     return hwnd;
 }
 
-static WNDPROC ProcOf(HWND hwnd)
+static bool Runs(HWND hwnd, WNDPROC proc)
 {
-    return (WNDPROC)GetWindowLongPtrA(hwnd, GWLP_WNDPROC);
+    return GetWindowLongPtrA(hwnd, GWLP_WNDPROC) == (LONG_PTR)proc;
 }
 
 TEST_CASE("the window table")
@@ -46,12 +46,12 @@ TEST_CASE("the window table")
     REQUIRE(AllocWindowIndex(c, &ic) == 0);
     CHECK((ia == 0 && ib == 1 && ic == 2));
     CHECK(HookedWindowCnt == 3);
-    CHECK(ProcOf(a) == SubclassProc);
+    CHECK(Runs(a, SubclassProc));
     CHECK(SendMessageA(a, WM_PROBE, 0, 0) == 1);   // its own procedure, once
 
     // A released record is the next one taken.
     REQUIRE(FreeWindowIndex(b, FALSE) == 0);
-    CHECK(ProcOf(b) == FrameProc);
+    CHECK(Runs(b, FrameProc));
     CHECK(HookedWindowCnt == 2);
     CHECK(FreeWindowIndex(b, FALSE) == -1);
     int id = -1;
@@ -80,12 +80,12 @@ TEST_CASE("the window table")
         index = AllocWindowIndex(more.back(), &index) == 0 ? index : -1;
     }
     CHECK(more.size() == WIN_TABLE_SIZE - 1);
-    CHECK(ProcOf(more.back()) == FrameProc);
+    CHECK(Runs(more.back(), FrameProc));
     CHECK(HookedWindowCnt == WIN_TABLE_SIZE);
 
     REQUIRE(FreeWindowIndex(0, TRUE) == 0);
     CHECK(HookedWindowCnt == 0);
-    CHECK(ProcOf(a) == FrameProc);
+    CHECK(Runs(a, FrameProc));
     for (HWND hwnd : more)
         DestroyWindow(hwnd);
 }
@@ -128,7 +128,7 @@ struct Holder {
 TEST_CASE("the mutexes: a time-out, a release, an abandoned owner")
 {
     const char *name = "KovUnitMutex";
-    HANDLE mutex;
+    HANDLE keep = CreateMutexA(NULL, FALSE, name), mutex;   // the name outlives the holders
     {
         Holder other(name, false);
         CHECK(GetMutexCS(&mutex, name, 50) == -1);
@@ -146,6 +146,7 @@ TEST_CASE("the mutexes: a time-out, a release, an abandoned owner")
     ReleaseMutexCS(mutex);
     CHECK(GetMutexCS(&mutex, name, 0) == 0);   // then clean
     CHECK(ReleaseMutexCS(mutex) == 0);
+    CloseHandle(keep);
 }
 
 TEST_CASE("the log writes the messages within its level")

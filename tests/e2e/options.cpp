@@ -1,0 +1,1 @@
+#include "kt.h"

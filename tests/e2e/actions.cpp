@@ -1,1 +1,173 @@
+// The window actions on real windows of other programs: the command
+// executor, roll-up, minimize-all and its undo.
 #include "kt.h"
+
+#include "common/actions.h"
+
+using namespace kt;
+
+// Asks the window's own thread for an action, as a button or kovw does.
+static void Act(HWND hwnd, int action)
+{
+    PostMessageA(hwnd, KM_ACTION, action, SOURCE_BUTTON);
+}
+
+TEST_CASE("the executor's window commands")
+{
+    Desk desk;
+    HWND frame = desk.Probe(), plain = desk.Probe("--style 00C80000 --rect 500,100,300,200");
+    const struct {
+        HWND hwnd;
+        int action;
+        std::function<bool()> done;   // none: nothing happens
+    } rows[] = {
+        {frame, ACTION_MAXRESTORE, [&] { return IsZoomed(frame) != FALSE; }},
+        {frame, ACTION_MAXRESTORE, [&] { return !IsZoomed(frame); }},
+        {plain, ACTION_MAXRESTORE, {}},   // no maximize box
+        {plain, ACTION_MINIMIZE, {}},     // no minimize box
+        {frame, ACTION_MINIMIZE, [&] { return IsIconic(frame) != FALSE; }},
+        {plain, ACTION_HIDE, [&] { return !IsWindowVisible(plain); }},
+        {frame, ACTION_CLOSE, [&] { return !IsWindow(frame); }},
+    };
+    for (const auto &row : rows) {
+        CAPTURE(row.action);
+        Act(row.hwnd, row.action);
+        if (row.done)
+            CHECK(WaitFor(row.done));
+        else
+            CHECK((Ping(row.hwnd) && !IsZoomed(row.hwnd) && !IsIconic(row.hwnd)));
+    }
+}
+
+TEST_CASE("the user command gets its parameters as they stand, or says why it cannot run")
+{
+    Desk desk;
+    HWND frame = desk.Probe();
+    std::string line = Bin() + "probe.exe --class KovArgs --cmdline-title  one two\tthree";
+    strcpy(UserCommandOf(desk.op), line.c_str());
+    Act(frame, ACTION_USERCMD);
+    HWND started = WaitTop("KovArgs");
+    REQUIRE(started);
+    CHECK(Text(started) == "--class KovArgs --cmdline-title  one two\tthree");
+    PostMessageA(started, WM_CLOSE, 0, 0);
+    strcpy(UserCommandOf(desk.op), "C:\\nowhere\\missing.exe with arguments");
+    Act(frame, ACTION_USERCMD);
+    HWND box = WaitBox("Kov Error", PidOf(frame));
+    REQUIRE(box);
+    CHECK(BoxText(box) == "Error 2\r\nCannot run C:\\nowhere\\missing.exe\r\nFile or path not found.");
+    Press(box, IDOK);
+}
+
+TEST_CASE("rolling a window up and down")
+{
+    Desk desk;
+    HWND frame = desk.Probe("--rect 120,130,420,400 --keep");
+    REQUIRE(desk.Group(frame));
+    volatile WinRecord &rec = desk.Rec(frame);
+    const int rolled = desk.mid->metrics[12] + 2 * rec.yTop;   // sysmenuHeight and the frame
+    auto isRolled = [&] { return Height(frame) >= rolled && Height(frame) <= rolled + 2; };
+    auto roll = [&](std::function<bool()> done) {
+        Act(frame, ACTION_ROLLUP);
+        return WaitFor(done);
+    };
+    RECT before = Rect(frame);
+    int sizes = Ask(frame, Q_SIZES);
+    CHECK(roll(isRolled));
+    RECT after = Rect(frame);
+    CHECK((after.left == before.left && after.top == before.top && after.right == before.right));
+    CHECK(rec.cyUnrolled == 400);
+    // The program never lays itself out for it (with windows of their own the
+    // system sends its own size change when it adds its pixel).
+    CHECK((Ask(frame, Q_SIZES) == sizes || OwnWindows()));
+    CHECK(roll([&] { return Height(frame) == 400; }));
+    CHECK(Ask(frame, Q_LASTHEIGHT) > 300);
+    // Made taller by the user while rolled up: rolled up again, to come back that tall.
+    REQUIRE(roll(isRolled));
+    SetWindowPos(frame, NULL, 0, 0, 420, 200, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    CHECK(roll(isRolled));
+    CHECK(rec.cyUnrolled == 200);
+    CHECK(roll([&] { return Height(frame) == 200; }));
+    // Closed through its system menu while rolled up: rolled down first.
+    REQUIRE(roll(isRolled));
+    PostMessageA(frame, WM_SYSCOMMAND, SC_CLOSE, 0);
+    CHECK(WaitFor([&] { return Height(frame) == 200; }));
+    // A program that wants to stay tall is rolled up all the same (a window
+    // manager keeps windows of their own at the size the program asked for);
+    // a low window never rolled up is rolled down to 10/16 of its width.
+    HWND tall = desk.Probe("--rect 500,130,320,400 --min-track-height 250");
+    Act(tall, ACTION_ROLLUP);
+    CHECK((OwnWindows() || WaitFor([&] { return Height(tall) < 100; })));
+    HWND low = desk.Probe("--rect 500,500,320,200");
+    SetWindowPos(low, NULL, 0, 0, 320, rolled - 2, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    REQUIRE(Ping(low));
+    Act(low, ACTION_ROLLUP);
+    CHECK(WaitFor([&] { return Height(low) == 200; }));
+}
+
+TEST_CASE("Shift rolls every window, a gesture only its own; release rolls all down")
+{
+    Desk desk;
+    std::vector<HWND> frames;
+    for (int i = 0; i < 3; i++)
+        frames.push_back(desk.Probe("--rect " + std::to_string(30 + 330 * i) + ",120,300,300"));
+    HWND loner = desk.Probe("--rect 200,500,300,200");
+    auto up = [&](HWND hwnd) { return Height(hwnd) < 100; };
+    auto all = [&](bool rolled) {
+        return std::all_of(frames.begin(), frames.end(), [&](HWND f) { return up(f) == rolled; });
+    };
+    Act(loner, ACTION_ROLLUP);
+    REQUIRE(WaitFor([&] { return up(loner); }));
+    RECT b = Buttons(desk.Group(frames[1]))[0].second;
+    std::string button = std::to_string((b.left + b.right) / 2) + " " + std::to_string(b.top + 3);
+    for (bool rolled : {true, false}) {
+        Hold shift("shift");
+        Xdo("mousemove " + button + " click 1");
+        CHECK(WaitFor([&] { return all(rolled); }));
+        Sleep(GetDoubleClickTime());   // the next click is no double click
+    }
+    CHECK(up(loner));   // rolled up on its own, not by Shift
+    desk.op->MouseAction[SLOT_MIDDLE].ActionId = ACTION_ROLLUP;
+    {
+        Hold shift("shift");
+        Xdo("mousemove 180 270 click 2");
+        CHECK(WaitFor([&] { return up(frames[0]); }));
+        CHECK((Ping(frames[1]) && Ping(frames[2]) && !up(frames[1]) && !up(frames[2])));
+    }
+    CHECK(desk.CloseKovw() == 0);
+    CHECK(WaitFor([&] { return !up(frames[0]) && !up(loner); }));
+}
+
+TEST_CASE("minimize all and undo")
+{
+    Desk desk;
+    HWND plain = desk.Probe("--title Plain --rect 50,50,300,200");
+    HWND already = desk.Probe("--title Already --rect 380,50,300,200");
+    ShowWindow(already, SW_MINIMIZE);
+    std::vector<HWND> left = desk.Probes("--title Owner --owned-dialog Dialog", 2);
+    left.push_back(desk.Probe("--title Tool --exstyle 80 --rect 50,300,300,200"));
+    left.push_back(desk.Probe("--title Bare --style 90800000 --rect 380,300,300,200"));
+    REQUIRE(WaitFor([&] { return IsIconic(already) != FALSE; }));
+    volatile UnMinAllRecord &record = desk.tail->UnMinAll;
+    Act(desk.main, ACTION_MINALL);
+    CHECK(WaitFor([&] { return IsIconic(plain) != FALSE; }));
+    REQUIRE(desk.Settle());
+    // With windows of their own, Wine's tray window is one of the desktop's.
+    CHECK(record.Count == 1 + OwnWindows());
+    CHECK(record.Hwnd[0] == (uint32_t)(ULONG_PTR)plain);
+    for (HWND hwnd : left)
+        CHECK_FALSE(IsIconic(hwnd));
+    Act(desk.main, ACTION_UNDOMINALL);
+    CHECK(WaitFor([&] { return !IsIconic(plain) && GetForegroundWindow() == plain; }));
+    REQUIRE(desk.Settle());
+    CHECK(record.Count == 0);
+    CHECK(IsIconic(already));
+    // More than the record holds: the rest are left alone, nothing spills.
+    std::vector<HWND> many = desk.Probes("--count 65 --rect 10,10,200,150", 65);
+    WNDPROC next = desk.tail->SysTaskbarOldFrameProc;
+    Act(desk.main, ACTION_MINALL);
+    REQUIRE(desk.Settle());
+    CHECK(record.Count == 60);
+    CHECK((void *)desk.tail->SysTaskbarOldFrameProc == (void *)next);
+    Act(desk.main, ACTION_UNDOMINALL);
+    CHECK(WaitFor([&] { return std::none_of(many.begin(), many.end(), IsIconic); }));
+}

@@ -11,11 +11,6 @@ static int M(int metric)
     return GetSystemMetrics(metric);
 }
 
-static POINT Centre(RECT r)
-{
-    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-}
-
 // The group's place and its buttons, left to right.
 static void CheckGroup(HWND group, int left, int top, int cx, int cy, std::vector<int> ids)
 {

@@ -1,1 +1,164 @@
+// Which windows of other programs the library takes over, how it installs
+// itself, and how it lets go again.
 #include "kt.h"
+
+using namespace kt;
+
+static const WPARAM IdmSuspend = 101;
+
+static bool Taken(const Desk &desk, HWND hwnd)
+{
+    return Ask(hwnd, Q_SUBCLASSED) == 1 && desk.Index(hwnd) >= 0;
+}
+
+TEST_CASE("enabling takes over visible captioned windows, every new one, and no others")
+{
+    Desk desk(Defaults(), "", false);
+    desk.Write("kovxcept.ini", "WINMSD.EXE\r\neXcEpT\r\n");
+    std::string excepted = desk.Path("EXCEPTED.EXE");
+    REQUIRE(CopyFileA((Bin() + "probe.exe").c_str(), excepted.c_str(), FALSE));
+    HWND shown = desk.Probe(), hidden = desk.Probe("--hidden");
+    desk.StartKovw();
+    REQUIRE(desk.Settle());
+    CHECK(desk.mid->hwndKov == desk.main);
+    CHECK(WaitFor([&] { return Taken(desk, shown); }));
+    HWND later = desk.Probe("--hidden");
+    CHECK(WaitFor([&] { return Taken(desk, later); }));
+    HWND popup = desk.Probe("--style 80800000"), old = desk.Probe("", Bin() + "probe31.exe");
+    HWND exempt = desk.Probe("", excepted);
+    for (HWND hwnd : {hidden, popup, old, exempt})
+        CHECK((Ping(hwnd) && Ask(hwnd, Q_SUBCLASSED) == 0 && desk.Index(hwnd) < 0));
+    CHECK(desk.mid->HookedWindowCnt == 3);   // kovw's own window too
+
+    // Suspended, the hooks stay but do nothing; the menu bar offers Enable.
+    HHOOK cbt = desk.tail->CBThandle;
+    Spy spy(GetWindowThreadProcessId(desk.main, NULL));
+    Menu bar;
+    for (const char *state : {"&Enable", "&Suspend"}) {
+        PostMessageA(desk.main, WM_COMMAND, IdmSuspend, 0);
+        REQUIRE(desk.Settle());
+        CHECK(desk.tail->CBThandle == cbt);
+        REQUIRE(spy.Bar(desk.main, &bar));
+        CHECK(bar.texts[0] == state);
+        HWND fresh = desk.Probe();
+        if (state[1] == 'S')
+            CHECK(WaitFor([&] { return Taken(desk, fresh); }));
+        else
+            CHECK((Ping(fresh) && !Taken(desk, fresh)));
+    }
+}
+
+TEST_CASE("installed once however often asked; every hook or none")
+{
+    Desk desk(Defaults(), "", false);
+    HWND owner = desk.Probe();
+    auto set = (int(WINAPI *)(HWND, int, int))desk.Proc("SetKovHook");
+    auto release = (int(WINAPI *)(BOOL))desk.Proc("FreeKovHook");
+    CHECK(release(FALSE) == 1);   // nothing installed: nothing to do
+    REQUIRE(set(owner, 0, 0) == 1);
+    HHOOK hooks[] = {desk.tail->CBThandle, desk.tail->GetMsghandle, desk.tail->Mousehandle,
+                     desk.tail->SysMsghandle};
+    CHECK(set(owner, 0, 0) == 1);
+    CHECK((hooks[0] && desk.tail->CBThandle == hooks[0] && desk.tail->SysMsghandle == hooks[3]));
+    CHECK(WaitFor([&] { return Taken(desk, owner); }));
+    CHECK(release(TRUE) == 1);
+    CHECK((!desk.tail->CBThandle && !desk.tail->SysMsghandle && Ask(owner, Q_SUBCLASSED) == 0));
+
+    // A library without one of its hook procedures says which.
+    std::string dir = desk.Path("broken\\");
+    CreateDirectoryA(dir.c_str(), NULL);
+    std::string dll = Slurp(desk.Path("kovhook.dll"));
+    size_t at = dll.find(std::string("MinimizeWindow\0MouseHookProc", 28));   // the export names
+    REQUIRE(at != std::string::npos);
+    dll[at + 27] = 'X';
+    Spit(dir + "kovhook.dll", dll);
+    REQUIRE(CopyFileA(desk.Path("kovw.exe").c_str(), (dir + "kovw.exe").c_str(), FALSE));
+    DWORD pid = desk.Run(dir + "kovw.exe", "").dwProcessId;
+    HWND box = WaitBox("Error", pid);
+    REQUIRE(box);
+    CHECK(BoxText(box) == "KOVHOOK.DLL: Error getting MouseHookProc address");
+    Press(box, IDOK);
+}
+
+// Disabled windows (behind a modal dialog) and an open one, all taken over.
+struct Release : Desk {
+    std::vector<HWND> windows = Probes("--title Blocked --disabled --count 2", 2);
+    Release()
+    {
+        windows.push_back(Probe("--title Open"));
+        for (HWND hwnd : windows)
+            REQUIRE(WaitFor([&] { return Taken(*this, hwnd); }));
+    }
+    void CheckReleased()
+    {
+        for (HWND hwnd : windows)
+            CHECK((Ask(hwnd, Q_SUBCLASSED) == 0 && Index(hwnd) < 0));
+        CHECK((mid->HookedWindowCnt == 0 && !tail->CBThandle));
+    }
+};
+
+TEST_CASE("closing with disabled windows asks once; No keeps kovw running")
+{
+    Release desk;
+    for (int answer : {IDNO, IDYES}) {
+        PostMessageA(desk.main, WM_SYSCOMMAND, SC_CLOSE, 0);
+        HWND box = WaitBox("Release Kov", desk.kovw.dwProcessId);
+        REQUIRE(box);
+        CHECK(BoxText(box) == "\"Blocked\" window is disabled.\n"
+                              "Cannot release Kov safely. Override? ('No' recommended)");
+        CHECK((GetWindowLongA(GetDlgItem(box, IDNO), GWL_STYLE) & BS_DEFPUSHBUTTON) != 0);
+        Press(box, answer);
+        if (answer == IDNO) {
+            REQUIRE(desk.Settle());
+            CHECK(desk.tail->CBThandle);
+            CHECK(desk.tail->IsShutdown == 0);
+            CHECK(Taken(desk, desk.windows[0]));
+        }
+    }
+    DWORD code = 1;
+    REQUIRE(WaitForSingleObject(desk.kovw.hProcess, 15000) == WAIT_OBJECT_0);
+    GetExitCodeProcess(desk.kovw.hProcess, &code);
+    CHECK(code == 0);
+    desk.CheckReleased();
+}
+
+TEST_CASE("ended from outside, or the user logging off: released without a question")
+{
+    for (UINT message : {WM_CLOSE, WM_ENDSESSION}) {
+        Release desk;
+        DWORD_PTR result;
+        SendMessageTimeoutA(desk.main, message, TRUE, 0, SMTO_BLOCK, 15000, &result);
+        CHECK((message == WM_ENDSESSION ||
+               WaitForSingleObject(desk.kovw.hProcess, 15000) == WAIT_OBJECT_0));
+        CHECK_FALSE(WaitTop("#32770", "Release Kov", 0, 0));
+        desk.CheckReleased();
+    }
+}
+
+TEST_CASE("a hung program does not hold kovw up and gets its window back when it runs again")
+{
+    Desk desk;
+    HWND hung = desk.Probe();
+    REQUIRE(WaitFor([&] { return Taken(desk, hung); }));
+    PostMessageA(hung, RegisterWindowMessageA(PROBE_FREEZE_MSG), 8000, 0);
+    DWORD frozen = GetTickCount(), result;
+    REQUIRE(WaitFor([&] { return !SendMessageTimeoutA(hung, WM_NULL, 0, 0, 0, 100, &result); }));
+    PostMessageA(desk.main, WM_SYSCOMMAND, SC_CLOSE, 0);
+    REQUIRE(WaitForSingleObject(desk.kovw.hProcess, 8000) == WAIT_OBJECT_0);
+    CHECK(GetTickCount() - frozen < 8000);
+    CHECK(desk.Index(hung) >= 0);   // kept while the program cannot answer
+    REQUIRE(Ping(hung));
+    CHECK(WaitFor([&] { return Ask(hung, Q_SUBCLASSED) == 0 && desk.Index(hung) < 0; }));
+}
+
+TEST_CASE("the shell's taskbar is subclassed in its own thread and given back")
+{
+    Desk desk;
+    HWND taskbar = WaitTop("Shell_TrayWnd");
+    CHECK(desk.tail->hwndShutdownManager == taskbar);
+    CHECK(WaitFor([&] { return desk.tail->SysTaskbarOldFrameProc != nullptr; }));
+    REQUIRE(desk.CloseKovw() == 0);
+    CHECK(!desk.tail->SysTaskbarOldFrameProc);
+    DWORD_PTR result;
+    CHECK(SendMessageTimeoutA(taskbar, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result));
+}

@@ -1,17 +1,8 @@
 #include "kt.h"
 
 #include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
-#include <algorithm>
 
 namespace kt {
-
-bool OwnWindows()
-{
-    const char *mode = getenv("KOV_WINE_DESKTOP");
-    return mode && !strcmp(mode, "none");
-}
 
 std::string Bin()
 {
@@ -42,18 +33,6 @@ void Spit(const std::string &path, const std::string &bytes)
     REQUIRE_MESSAGE(written == bytes.size(), "cannot write " << path);
 }
 
-uint32_t U32(const std::string &bytes, size_t offset)
-{
-    uint32_t value = 0;
-    memcpy(&value, bytes.data() + offset, offset + 4 <= bytes.size() ? 4 : 0);
-    return value;
-}
-
-void Put32(std::string &bytes, size_t offset, uint32_t value)
-{
-    memcpy(&bytes[offset], &value, 4);
-}
-
 bool WaitFor(const std::function<bool()> &cond, DWORD ms)
 {
     for (DWORD start = GetTickCount(); !cond();) {
@@ -81,26 +60,6 @@ std::string Text(HWND hwnd)
     return text;
 }
 
-RECT Rect(HWND hwnd)
-{
-    RECT rc = {};
-    GetWindowRect(hwnd, &rc);
-    return rc;
-}
-
-int Height(HWND hwnd)
-{
-    RECT rc = Rect(hwnd);
-    return rc.bottom - rc.top;
-}
-
-DWORD PidOf(HWND hwnd)
-{
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    return pid;
-}
-
 struct TopQuery {
     std::string cls, title;
     DWORD pid;
@@ -125,13 +84,9 @@ std::vector<HWND> Tops(const std::string &cls, const std::string &title, DWORD p
 
 HWND WaitTop(const std::string &cls, const std::string &title, DWORD pid, DWORD ms)
 {
-    HWND found = nullptr;
-    WaitFor([&] {
-        std::vector<HWND> all = Tops(cls, title, pid);
-        found = all.empty() ? nullptr : all[0];
-        return found != nullptr;
-    }, ms);
-    return found;
+    std::vector<HWND> all;
+    WaitFor([&] { return !(all = Tops(cls, title, pid)).empty(); }, ms);
+    return all.empty() ? nullptr : all[0];
 }
 
 HWND WaitBox(const std::string &title, DWORD pid, DWORD ms)
@@ -167,10 +122,9 @@ void Press(HWND dialog, int id)
 int Ask(HWND probe, int what)
 {
     DWORD_PTR result = 0;
-    if (!SendMessageTimeoutA(probe, RegisterWindowMessageA(PROBE_QUERY_MSG), what, 0,
-                             SMTO_ABORTIFHUNG, 5000, &result))
-        return -1;
-    return (int)result;
+    UINT query = RegisterWindowMessageA(PROBE_QUERY_MSG);
+    return SendMessageTimeoutA(probe, query, what, 0, SMTO_ABORTIFHUNG, 5000, &result) ? (int)result
+                                                                                       : -1;
 }
 
 bool Ping(HWND probe)
@@ -195,11 +149,8 @@ void MoveTo(POINT at)
     move.mi.dy = at.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
     move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
     SendInput(1, &move, sizeof(INPUT));
-    WaitFor([&] {
-        POINT now;
-        GetCursorPos(&now);
-        return now.x == at.x && now.y == at.y;
-    }, 2000);
+    POINT now;
+    WaitFor([&] { return GetCursorPos(&now) && now.x == at.x && now.y == at.y; }, 2000);
 }
 
 void Button(int button, bool down)
@@ -215,10 +166,8 @@ void Button(int button, bool down)
 void Click(POINT at, int button, int times)
 {
     MoveTo(at);
-    for (int i = 0; i < times; i++) {
-        Button(button, true);
-        Button(button, false);
-    }
+    for (int i = 0; i < 2 * times; i++)
+        Button(button, i % 2 == 0);
 }
 
 void Xdo(const std::string &words)
@@ -226,9 +175,7 @@ void Xdo(const std::string &words)
     std::string line = "/usr/bin/xdotool " + words;
     STARTUPINFOA si = {sizeof(si)};
     PROCESS_INFORMATION pi;
-    REQUIRE_MESSAGE(CreateProcessA("Z:\\usr\\bin\\xdotool", &line[0], NULL, NULL, FALSE, 0, NULL,
-                                   NULL, &si, &pi),
-                    "cannot run xdotool");
+    REQUIRE(CreateProcessA("Z:\\usr\\bin\\xdotool", &line[0], NULL, NULL, 0, 0, NULL, NULL, &si, &pi));
     WaitForSingleObject(pi.hProcess, 10000);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
@@ -244,19 +191,16 @@ COLORREF Pixel(int x, int y)
 
 // --- Menus ---
 
-typedef HHOOK(SpyOnFn)(DWORD);
-typedef volatile SpyMenu *(SpyLastFn)(void);
-
 static volatile SpyMenu *SpyData(HMODULE dll)
 {
-    return ((SpyLastFn *)GetProcAddress(dll, "SpyLast"))();
+    return ((volatile SpyMenu * (*)(void)) GetProcAddress(dll, "SpyLast"))();
 }
 
 Spy::Spy(DWORD thread) : dll(LoadLibraryA((Bin() + "spy.dll").c_str()))
 {
     REQUIRE(dll);
     seen = SpyData(dll)->serial;
-    hook = ((SpyOnFn *)GetProcAddress(dll, "SpyOn"))(thread);
+    hook = ((HHOOK(*)(DWORD))GetProcAddress(dll, "SpyOn"))(thread);
     REQUIRE(hook);
 }
 
@@ -275,34 +219,25 @@ bool Spy::Next(Menu *menu, DWORD ms)
     *menu = Menu();
     menu->count = last->count;
     menu->defaultId = last->defaultId;
-    for (int i = 0; i < last->count; i++) {
-        menu->ids.push_back((UINT)last->ids[i]);
+    for (int i = 0; i < last->count; i++)
         menu->texts.push_back((const char *)last->texts[i]);
-    }
     return true;
 }
 
-// --- Scenes ---
-
-static std::string FreshHome()
+bool Spy::Bar(HWND hwnd, Menu *menu)
 {
-    static int counter;
-    char temp[MAX_PATH], dir[MAX_PATH];
-    GetTempPathA(sizeof(temp), temp);
-    snprintf(dir, sizeof(dir), "%skov%lu-%d\\", temp, GetCurrentProcessId(), ++counter);
-    REQUIRE(CreateDirectoryA(dir, NULL));
-    for (const char *name : {"kovw.exe", "kovhook.dll", "readme.kov", "HISTORY.DOC"})
-        REQUIRE(CopyFileA((Bin() + name).c_str(), (std::string(dir) + name).c_str(), FALSE));
-    return dir;
+    DWORD_PTR result;
+    SendMessageTimeoutA(hwnd, WM_NULL, SPY_MENUBAR, 0, SMTO_ABORTIFHUNG, 5000, &result);
+    return Next(menu, 2000);
 }
+
+// --- Scenes ---
 
 std::string Defaults()
 {
     static std::string bytes;
     if (bytes.empty()) {
-        Desk desk("", "", false);
-        desk.StartKovw("/S");
-        REQUIRE(desk.Settle());
+        Desk desk("", "/S");
         bytes = desk.Read("kovopt.ini");
         REQUIRE(bytes.size() == sizeof(OptionsRecord));
         memset(&bytes[offsetof(OptionsRecord, TitleButton[0].Command)], 0, USER_COMMAND_SIZE);
@@ -310,8 +245,17 @@ std::string Defaults()
     return bytes;
 }
 
-Desk::Desk(const std::string &options, const std::string &args, bool start) : home(FreshHome())
+Desk::Desk(const std::string &options, const std::string &args, bool start)
 {
+    static int counter;
+    char dir[MAX_PATH];
+    GetTempPathA(sizeof(dir), dir);
+    home = dir + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter) + "\\";
+    REQUIRE(CreateDirectoryA(home.c_str(), NULL));
+    for (const char *name : {"kovw.exe", "kovhook.dll", "readme.kov", "HISTORY.DOC"})
+        REQUIRE(CopyFileA((Bin() + name).c_str(), Path(name).c_str(), FALSE));
+    if (!options.empty())
+        Write("kovopt.ini", options);
     // Every scene starts with the pointer over bare desktop.
     MoveTo({GetSystemMetrics(SM_CXSCREEN) - 30, GetSystemMetrics(SM_CYSCREEN) / 2});
     lib = LoadLibraryA(Path("kovhook.dll").c_str());
@@ -326,13 +270,11 @@ Desk::Desk(const std::string &options, const std::string &args, bool start) : ho
     while (strncmp((const char *)section->Name, "MY_SHARE", 8))
         section++;
     win = (volatile WinRecord *)((char *)lib + section->VirtualAddress);
-    REQUIRE((char *)op == (char *)(win + WIN_TABLE_SIZE));
     mid = (volatile Mid *)(((uintptr_t)(xc + 1) + 3) & ~(uintptr_t)3);
     tail = (volatile Tail *)Proc("_UnMinAll");
+    REQUIRE((char *)op == (char *)(win + WIN_TABLE_SIZE));
     REQUIRE((char *)(mid + 1) == (char *)tail);
     REQUIRE((char *)&tail->SuspendKovTemp == (char *)Proc("_SuspendKovTemp"));
-    if (!options.empty())
-        Write("kovopt.ini", options);
     if (start) {
         StartKovw(args);
         REQUIRE(Settle());
@@ -342,24 +284,15 @@ Desk::Desk(const std::string &options, const std::string &args, bool start) : ho
 Desk::~Desk()
 {
     for (auto pi = procs.rbegin(); pi != procs.rend(); ++pi) {
-        if (WaitForSingleObject(pi->hProcess, 0) == WAIT_TIMEOUT) {
-            for (HWND hwnd : Tops("", "", pi->dwProcessId))
-                PostMessageA(hwnd, WM_CLOSE, 0, 0);
-            if (WaitForSingleObject(pi->hProcess, 3000) != WAIT_OBJECT_0) {
-                TerminateProcess(pi->hProcess, 1);
-                WaitForSingleObject(pi->hProcess, 5000);
-            }
-        }
+        for (HWND hwnd : Tops("", "", pi->dwProcessId))
+            PostMessageA(hwnd, WM_CLOSE, 0, 0);
+        if (WaitForSingleObject(pi->hProcess, 3000) != WAIT_OBJECT_0)
+            TerminateProcess(pi->hProcess, 1);
+        WaitForSingleObject(pi->hProcess, 5000);
         CloseHandle(pi->hThread);
         CloseHandle(pi->hProcess);
     }
-    // The home lies in the test's own prefix, which goes with the test.
-    FreeLibrary(lib);
-}
-
-void Desk::Write(const std::string &name, const std::string &bytes) const
-{
-    Spit(Path(name), bytes);
+    FreeLibrary(lib);   // the home lies in the test's own prefix, which goes with the test
 }
 
 PROCESS_INFORMATION Desk::Run(const std::string &exe, const std::string &args,
@@ -369,8 +302,7 @@ PROCESS_INFORMATION Desk::Run(const std::string &exe, const std::string &args,
     std::string dir = cwd.empty() ? exe.substr(0, exe.rfind('\\') + 1) : cwd;
     STARTUPINFOA si = {sizeof(si)};
     PROCESS_INFORMATION pi = {};
-    REQUIRE_MESSAGE(CreateProcessA(exe.c_str(), &line[0], NULL, NULL, FALSE, 0, NULL, dir.c_str(),
-                                   &si, &pi),
+    REQUIRE_MESSAGE(CreateProcessA(exe.c_str(), &line[0], NULL, NULL, 0, 0, NULL, dir.c_str(), &si, &pi),
                     "cannot start " << exe);
     procs.push_back(pi);
     return pi;
@@ -379,7 +311,7 @@ PROCESS_INFORMATION Desk::Run(const std::string &exe, const std::string &args,
 void Desk::StartKovw(const std::string &args)
 {
     kovw = Run(Path("kovw.exe"), args, home);
-    main = WaitTop(KOV_MAIN_CLASS, "", kovw.dwProcessId);
+    main = nullptr;   // known once its start-up questions are answered
 }
 
 bool Desk::Settle()
@@ -388,6 +320,7 @@ bool Desk::Settle()
     // start-up: the About command is dispatched by its message loop only.
     // The second round lets what kovw posted itself before its loop be
     // handled as well.
+    main = main ? main : WaitTop(KOV_MAIN_CLASS, "", kovw.dwProcessId);
     for (int round = 0; round < 2; round++) {
         PostMessageA(main, WM_COMMAND, 103, 0);
         HWND about = WaitBox("About", kovw.dwProcessId);
@@ -411,10 +344,8 @@ int Desk::CloseKovw()
 
 std::vector<HWND> Desk::Probes(const std::string &args, int count, const std::string &exe)
 {
-    std::string program = exe.empty() ? Bin() + "probe.exe" : exe;
-    DWORD pid = Run(program, args).dwProcessId;
-    std::string cls = args.find("--class ") == 0 ? args.substr(8, args.find(' ', 8) - 8)
-                                                 : "KovProbe";
+    DWORD pid = Run(exe.empty() ? Bin() + "probe.exe" : exe, args).dwProcessId;
+    std::string cls = args.find("--class ") == 0 ? args.substr(8, args.find(' ', 8) - 8) : "KovProbe";
     std::vector<HWND> windows;
     REQUIRE(WaitFor([&] { return (windows = Tops(cls, "", pid)).size() >= (size_t)count; }));
     std::reverse(windows.begin(), windows.end());   // the oldest is lowest
@@ -422,11 +353,6 @@ std::vector<HWND> Desk::Probes(const std::string &args, int count, const std::st
     for (HWND hwnd : windows)
         REQUIRE((hidden || WaitFor([&] { return IsWindowVisible(hwnd) != FALSE; })));
     return windows;
-}
-
-HWND Desk::Probe(const std::string &args, const std::string &exe)
-{
-    return Probes(args, 1, exe)[0];
 }
 
 int Desk::Index(HWND frame) const
@@ -439,9 +365,8 @@ int Desk::Index(HWND frame) const
 
 volatile WinRecord &Desk::Rec(HWND frame) const
 {
-    int index = Index(frame);
-    REQUIRE(index >= 0);
-    return win[index];
+    REQUIRE(Index(frame) >= 0);
+    return win[Index(frame)];
 }
 
 HWND Desk::Group(HWND frame, DWORD ms) const
@@ -449,8 +374,7 @@ HWND Desk::Group(HWND frame, DWORD ms) const
     HWND group = nullptr;
     WaitFor([&] {
         int i = Index(frame);
-        group = i >= 0 ? win[i].hwndButtons : nullptr;
-        return group && IsWindowVisible(group);
+        return i >= 0 && (group = win[i].hwndButtons) && IsWindowVisible(group);
     }, ms);
     return group && IsWindowVisible(group) ? group : nullptr;
 }

@@ -6,7 +6,10 @@
 
 #include <windows.h>
 #include <doctest.h>
+#include <stdlib.h>
+#include <string.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -17,21 +20,41 @@
 namespace kt {
 
 // Windows of their own on the display (no virtual desktop, no taskbar).
-bool OwnWindows();
+inline bool OwnWindows()
+{
+    const char *mode = getenv("KOV_WINE_DESKTOP");
+    return mode && !strcmp(mode, "none");
+}
 std::string Bin();   // the test program's directory, ending in a backslash
 std::string Slurp(const std::string &path);
 void Spit(const std::string &path, const std::string &bytes);
-uint32_t U32(const std::string &bytes, size_t offset);
-void Put32(std::string &bytes, size_t offset, uint32_t value);
+inline uint32_t U32(const std::string &bytes, size_t at)
+{
+    uint32_t value;
+    memcpy(&value, &bytes.at(at + 3) - 3, 4);
+    return value;
+}
+inline void Put32(std::string &bytes, size_t at, uint32_t value) { memcpy(&bytes.at(at), &value, 4); }
 
 // Polls until cond holds or the time is up; returns its last answer.
 bool WaitFor(const std::function<bool()> &cond, DWORD ms = 10000);
 
 std::string Class(HWND hwnd);
 std::string Text(HWND hwnd);
-RECT Rect(HWND hwnd);
-int Height(HWND hwnd);
-DWORD PidOf(HWND hwnd);
+inline RECT Rect(HWND hwnd)
+{
+    RECT rc = {};
+    GetWindowRect(hwnd, &rc);
+    return rc;
+}
+inline int Height(HWND hwnd) { return Rect(hwnd).bottom - Rect(hwnd).top; }
+inline POINT Centre(RECT r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
+inline DWORD PidOf(HWND hwnd)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    return pid;
+}
 // Top-level windows of a class (any when empty) and title (any when empty)
 // of a process (any when 0), from the top of the z-order down.
 std::vector<HWND> Tops(const std::string &cls, const std::string &title = "", DWORD pid = 0);
@@ -50,8 +73,8 @@ bool Ping(HWND probe);   // returns once everything posted before is handled
 // Input as the user gives it. Keys held at the display itself: under Wine a
 // key pressed with SendInput is forgotten when the pointer moves.
 void MoveTo(POINT at);
-void Click(POINT at, int button = 0, int times = 1);   // 0 left, 1 right, 2 middle
-void Button(int button, bool down);
+void Button(int button, bool down);   // 0 left, 1 right, 2 middle
+void Click(POINT at, int button = 0, int times = 1);
 void Xdo(const std::string &words);
 struct Hold {
     explicit Hold(const char *key) : key(key) { Xdo("keydown " + this->key); }
@@ -60,21 +83,22 @@ struct Hold {
 };
 COLORREF Pixel(int x, int y);
 
-// Popup menus of a thread of another process, read inside that process.
+// Popup menus (or a menu bar) of a thread of another process, read inside
+// that process by spy.dll.
 struct Menu {
     int count = 0, defaultId = -1;
     std::vector<std::string> texts;   // separators are empty
-    std::vector<UINT> ids;
 };
 class Spy {
 public:
     explicit Spy(DWORD thread);
     ~Spy();
     bool Next(Menu *menu, DWORD ms = 10000);   // the next menu the thread opens
+    bool Bar(HWND hwnd, Menu *menu);            // the menu bar of a window of the thread
 private:
     HMODULE dll;
     HHOOK hook;
-    LONG seen;
+    long seen;
 };
 
 struct Mid;
@@ -84,7 +108,7 @@ struct Tail;
 std::string Defaults();
 
 // A scene: a fresh home with kovw.exe, kovhook.dll and the documents, kovw
-// started in it (with the options given, by default Defaults()) and its
+// started in it (with the options file given, none when empty) and its
 // library loaded here, so that the shared section is in view; probes and
 // other programs started beside it. Everything ends with the scene.
 class Desk {
@@ -95,7 +119,7 @@ public:
     std::string home;
     std::string Path(const std::string &name) const { return home + name; }
     std::string Read(const std::string &name) const { return Slurp(Path(name)); }
-    void Write(const std::string &name, const std::string &bytes) const;
+    void Write(const std::string &name, const std::string &bytes) const { Spit(Path(name), bytes); }
 
     PROCESS_INFORMATION Run(const std::string &exe, const std::string &args,
                             const std::string &cwd = "");
@@ -107,7 +131,10 @@ public:
 
     // Starts probe.exe (or exe) with args; its windows, oldest first.
     std::vector<HWND> Probes(const std::string &args, int count = 1, const std::string &exe = "");
-    HWND Probe(const std::string &args = "", const std::string &exe = "");
+    HWND Probe(const std::string &args = "", const std::string &exe = "")
+    {
+        return Probes(args, 1, exe)[0];
+    }
 
     // The home's library and its shared section.
     OptionsRecord *op = nullptr;

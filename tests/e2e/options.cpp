@@ -1,1 +1,171 @@
+// The options dialog, driven as a user drives it, and what it writes.
 #include "kt.h"
+
+#include "common/actions.h"
+
+using namespace kt;
+
+enum {
+    Shown = 311, Hidden = 310, Appear = 312, Suspend = 308, UserCmd = 430, Edge = 613,
+    SnapStart = 306, SnapFocus = 322, SnapButtons = 323, SnapNew = 324, Middle = 340,
+    CtrlRight = 347, Xcept = 701,
+};
+
+static HWND Open(Desk &desk)
+{
+    PostMessageA(desk.main, WM_COMMAND, 104, 0);
+    std::string title = "Kov Options   (" + std::to_string(GetSystemMetrics(SM_CXSCREEN)) + "x" +
+                        std::to_string(GetSystemMetrics(SM_CYSCREEN)) + ", " +
+                        std::to_string(GetSystemMetrics(SM_CYSIZE)) + ":" +
+                        std::to_string(GetSystemMetrics(SM_CYBORDER)) + ")";
+    HWND dialog = WaitBox(title, desk.kovw.dwProcessId);
+    REQUIRE_MESSAGE(dialog, "no dialog titled " << title);
+    // Both files are marked, so that a save shows.
+    desk.Write("kovopt.ini", "untouched");
+    desk.Write("kovxcept.ini", "untouched");
+    return dialog;
+}
+
+static void Set(HWND dialog, int id, const std::string &text)
+{
+    DWORD_PTR result;
+    SendMessageTimeoutA(GetDlgItem(dialog, id), WM_SETTEXT, 0, (LPARAM)text.c_str(), 0, 5000, &result);
+}
+
+static std::string Get(HWND dialog, int id)
+{
+    char text[1024] = "";
+    DWORD_PTR result;
+    SendMessageTimeoutA(GetDlgItem(dialog, id), WM_GETTEXT, sizeof(text), (LPARAM)text, 0, 5000,
+                        &result);
+    return text;
+}
+
+static bool Checked(HWND dialog, int id)
+{
+    return SendMessageA(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+static void Close(HWND dialog, int button)
+{
+    Press(dialog, button);
+    REQUIRE(WaitFor([&] { return !IsWindow(dialog); }));
+}
+
+TEST_CASE("the dialog shows the configuration; OK writes exactly what changed")
+{
+    Desk desk;
+    HWND dialog = Open(desk);
+    CHECK((Checked(dialog, Hidden) && !Checked(dialog, Shown) && Checked(dialog, Appear)));
+    CHECK(Get(dialog, Edge) == "0");
+    CHECK(Get(dialog, Xcept) == "WINMSD.EXE\r\nRASMON.EXE\r\nLEGACY.EXE\r\nTMGMAINW.EXE\r\n");
+    const char *captions[] = {"<No action>", "Close window", "Kov task list",
+                              "Task list / Start menu", "Rollup window", "Scroll (line & page)",
+                              "Maximize/Restore", "Minimize"};
+    for (int list : {Middle, CtrlRight}) {
+        HWND combo = GetDlgItem(dialog, list);
+        REQUIRE(SendMessageA(combo, CB_GETCOUNT, 0, 0) == 8);
+        for (int i = 0; i < 8; i++) {
+            wchar_t item[64] = L"";   // in the other process's character set
+            SendMessageW(combo, CB_GETLBTEXT, i, (LPARAM)item);
+            CHECK(std::wstring(item) == std::wstring(captions[i], captions[i] + strlen(captions[i])));
+        }
+        CHECK(SendMessageA(combo, CB_GETCURSEL, 0, 0) == (list == Middle ? 5 : 2));
+    }
+    const std::string before = Defaults();
+    // No change, or Cancel after changes: nothing is written.
+    Close(dialog, IDOK);
+    dialog = Open(desk);
+    Press(dialog, SnapStart);
+    Close(dialog, IDCANCEL);
+    CHECK((desk.Read("kovopt.ini") == "untouched" && desk.Read("kovxcept.ini") == "untouched"));
+    // A check box: only the options file, one bit different.
+    dialog = Open(desk);
+    Press(dialog, SnapStart);
+    Close(dialog, IDOK);
+    std::string after = desk.Read("kovopt.ini");
+    REQUIRE(after.size() == before.size());
+    CHECK(U32(after, offsetof(OptionsRecord, Flags)) == (U32(before, offsetof(OptionsRecord, Flags)) ^ 1));
+    Put32(after, offsetof(OptionsRecord, Flags), U32(before, offsetof(OptionsRecord, Flags)));
+    CHECK(after == before);
+    CHECK(desk.Read("kovxcept.ini") == "untouched");
+    // The exception list, as typed within its limits: only its file.
+    dialog = Open(desk);
+    std::string lines = "  ONE.EXE\r\n\r\nABCDEFGHIJKLMNOPQRSTUVWXY\r\n";
+    for (int i = 0; i < 40; i++)
+        lines += "N" + std::to_string(i) + "\r\n";
+    Set(dialog, Xcept, lines);
+    Close(dialog, IDOK);
+    std::string expected = "ONE.EXE\r\nABCDEFGHIJKLMNOPQRST\r\n";
+    for (int i = 0; i < 38; i++)
+        expected += "N" + std::to_string(i) + "\r\n";
+    CHECK(desk.Read("kovxcept.ini") == expected);
+    CHECK(desk.Read("kovopt.ini") == "untouched");
+}
+
+// Refused with a warning: the dialog stays open.
+static bool Refused(Desk &desk, HWND dialog, const std::string &text)
+{
+    Press(dialog, IDOK);
+    HWND box = WaitBox("Kov Warning", desk.kovw.dwProcessId);
+    REQUIRE(box);
+    CHECK(BoxText(box) == text);
+    Press(box, IDOK);
+    return IsWindow(dialog) != FALSE;
+}
+
+TEST_CASE("OK refuses a start-up that would leave no way back to kovw")
+{
+    for (int way : {Appear, Suspend, Shown}) {
+        Desk desk;
+        HWND dialog = Open(desk);
+        Press(dialog, Suspend);
+        Press(dialog, Appear);
+        CHECK(Refused(desk, dialog, "You will not be able to access Kov if you have Suspend and "
+                                    "Hide on startup and Remove from tasklist. Save cancelled."));
+        Press(dialog, way);
+        Close(dialog, IDOK);
+    }
+}
+
+TEST_CASE("the user command must exist and is stored as typed")
+{
+    Desk desk;
+    HWND dialog = Open(desk);
+    Set(dialog, UserCmd, "C:\\nowhere\\missing.exe");
+    CHECK(Refused(desk, dialog, "User command not found. Leave blank to disable. Save cancelled."));
+    std::string command = Bin() + "probe.exe  --title X";
+    Set(dialog, UserCmd, command);
+    Close(dialog, IDOK);
+    CHECK(std::string(UserCommandOf(desk.op)) == command);
+}
+
+TEST_CASE("snapping to the focus window greys out its two sub-options, whose bits are kept")
+{
+    Desk desk;
+    HWND dialog = Open(desk);
+    Press(dialog, SnapNew);   // off
+    Press(dialog, SnapFocus);
+    CHECK((!IsWindowEnabled(GetDlgItem(dialog, SnapButtons)) &&
+           !IsWindowEnabled(GetDlgItem(dialog, SnapNew))));
+    Close(dialog, IDOK);
+    CHECK((desk.op->Flags & 0x70) == 0x00);
+    dialog = Open(desk);
+    Press(dialog, SnapFocus);
+    Press(dialog, SnapNew);
+    CHECK(IsWindowEnabled(GetDlgItem(dialog, SnapNew)));
+    Close(dialog, IDOK);
+    CHECK((desk.op->Flags & 0x70) == 0x50);
+}
+
+TEST_CASE("another action for the middle button works at once")
+{
+    Desk desk;
+    HWND frame = desk.Probe("--rect 300,200,300,200");
+    HWND dialog = Open(desk);
+    SendMessageA(GetDlgItem(dialog, Middle), CB_SETCURSEL, 1, 0);   // close window
+    Close(dialog, IDOK);
+    CHECK(desk.op->MouseAction[SLOT_MIDDLE].ActionId == ACTION_CLOSE);
+    Click({450, 300}, 2);
+    CHECK(WaitFor([&] { return !IsWindow(frame); }));
+}

@@ -6,7 +6,8 @@
 //   probe [--class NAME] [--title TEXT] [--style HEX] [--exstyle HEX]
 //         [--rect X,Y,W,H] [--count N] [--hidden] [--disabled] [--child]
 //         [--drop-caption] [--min-track-height N] [--owned-dialog TITLE]
-//         [--cmdline-title]
+//         [--cmdline-title] [--keep]
+// --keep: the windows stay when asked to close (only destroying ends them).
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -16,6 +17,7 @@
 
 static UINT QueryMsg, PingMsg, FreezeMsg;
 static int Open, MinTrack, Count[16], LastHeight;
+static bool Keep;
 
 #define WM_DROP_CAPTION (WM_APP + 1)
 
@@ -70,6 +72,10 @@ static LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
         if (MinTrack)
             ((MINMAXINFO *)lParam)->ptMinTrackSize.y = MinTrack;
         return 0;
+    case WM_CLOSE:
+        if (Keep)
+            return 0;
+        break;
     case WM_DESTROY:
         if (!(GetWindowLongA(hwnd, GWL_STYLE) & WS_CHILD) && --Open == 0)
             PostQuitMessage(0);
@@ -119,6 +125,7 @@ int main(int argc, char **argv)
         disabled |= !strcmp(a, "--disabled");
         child |= !strcmp(a, "--child");
         drop |= !strcmp(a, "--drop-caption");
+        Keep |= !strcmp(a, "--keep");
         if (!strcmp(a, "--cmdline-title"))
             title = CommandLineTail();
     }

@@ -26,6 +26,7 @@ enum ProbeQuery {
 // section): menus cannot be read from another process. Also how many mouse
 // messages reached a system-wide mouse hook installed before Kov's.
 #define SPY_ITEMS 64
+#define SPY_MENUBAR 0x5350   // WM_NULL with this wParam: record the window's menu bar
 struct SpyMenu {
     long mouseSeen;
     long serial;   // counts the menus recorded

@@ -1,5 +1,6 @@
 // A test library that records, inside the process that opens them, the
-// popup menus of one thread, and counts what a mouse hook of its own sees.
+// popup menus (or, when asked, the menu bar) of one thread, and counts what a
+// mouse hook of its own sees.
 #include <windows.h>
 
 #include "probe.h"
@@ -10,8 +11,9 @@ static HINSTANCE Module;
 static LRESULT CALLBACK SpyProc(int code, WPARAM wParam, LPARAM lParam)
 {
     CWPSTRUCT *call = (CWPSTRUCT *)lParam;
-    if (code == HC_ACTION && call->message == WM_INITMENUPOPUP) {
-        HMENU menu = (HMENU)call->wParam;
+    bool bar = call->message == WM_NULL && call->wParam == SPY_MENUBAR;   // asked for a window's menu bar
+    if (code == HC_ACTION && (call->message == WM_INITMENUPOPUP || bar)) {
+        HMENU menu = bar ? GetMenu(call->hwnd) : (HMENU)call->wParam;
         int count = GetMenuItemCount(menu);
         Last.count = count < SPY_ITEMS ? count : SPY_ITEMS;
         Last.defaultId = (int)GetMenuDefaultItem(menu, FALSE, 0);

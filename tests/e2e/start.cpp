@@ -1,1 +1,150 @@
+// Start-up: the configuration files as kovw finds them, the version upgrade,
+// the command line, a second start and the Recent clean-up.
 #include "kt.h"
+
+using namespace kt;
+
+static const std::string DefaultXcept = "WINMSD.EXE\r\nRASMON.EXE\r\nLEGACY.EXE\r\nTMGMAINW.EXE\r\n";
+
+TEST_CASE("the files: made when missing, kept when valid, replaced when broken, silently")
+{
+    const std::string valid = Defaults();
+    std::string marker = valid, kept = valid;
+    marker[3532] = 'x';
+    Put32(kept, offsetof(OptionsRecord, ScrollPages), 9);
+    const struct {
+        std::string options;   // empty: no file
+        const char *xcept;     // null: no file
+    } rows[] = {
+        {"", nullptr}, {valid.substr(0, 3533), ""}, {valid + "X", ""}, {marker, ""},
+        {kept, "  ONE.EXE  \r\n\r\nTWO"},
+    };
+    std::string fresh;
+    for (const auto &row : rows) {
+        Desk desk(row.options, "", false);
+        if (row.xcept)
+            desk.Write("kovxcept.ini", row.xcept);
+        desk.StartKovw();
+        REQUIRE(desk.Settle());
+        CHECK_FALSE(WaitTop("#32770", "", desk.kovw.dwProcessId, 0));
+        std::string written = desk.Read("kovopt.ini");
+        fresh = fresh.empty() ? written : fresh;
+        CHECK(written.size() == sizeof(OptionsRecord));
+        CHECK(written == (row.options == kept ? kept : fresh));
+        CHECK(desk.Read("kovxcept.ini") == (row.xcept ? row.xcept : DefaultXcept));
+        CHECK(desk.xc->Count == (row.xcept ? (*row.xcept ? 2 : 0) : 4));
+    }
+}
+
+TEST_CASE("another version is asked about, upgraded when older, and saved as 1.2")
+{
+    const struct {
+        const char *version;
+        int answer;
+        bool history;
+    } rows[] = {{"1.1", IDNO, true}, {"1.1", IDYES, true}, {"1.1", IDYES, false}, {"1.3", IDNO, true}};
+    for (const auto &row : rows) {
+        CAPTURE(std::string(row.version));
+        std::string old = Defaults();
+        memcpy(&old[0], row.version, 3);
+        Put32(old, offsetof(OptionsRecord, Flags), 0x02);
+        Put32(old, offsetof(OptionsRecord, ScrollPages), 9);
+        Put32(old, offsetof(OptionsRecord, MouseAction[SLOT_CTRL_RIGHT]), 0x7000);
+        Desk desk(old, "", false);
+        if (!row.history)
+            DeleteFileA(desk.Path("HISTORY.DOC").c_str());
+        desk.StartKovw();
+        HWND box = WaitBox("Kov Update Configuration", desk.kovw.dwProcessId);
+        REQUIRE(box);
+        CHECK(BoxText(box) == "Your previous configuration will be preserved.\n"
+                              "View new changes (history.doc) with Notepad?");
+        Press(box, row.answer);
+        if (row.answer == IDYES && row.history) {
+            HWND editor = WaitTop("Notepad");
+            CHECK(WaitFor([&] { return strstr(CharUpperA(&Text(editor)[0]), "HISTORY.DOC"); }));
+            PostMessageA(editor, WM_CLOSE, 0, 0);
+        } else if (row.answer == IDYES) {
+            HWND warning = WaitBox("Kov Warning", desk.kovw.dwProcessId);
+            REQUIRE(warning);
+            CHECK(BoxText(warning) == "Cannot find HISTORY.DOC file.");
+            Press(warning, IDOK);
+        }
+        REQUIRE(desk.Settle());
+        std::string saved = desk.Read("kovopt.ini");
+        bool older = row.version[2] == '1';
+        CHECK(saved.substr(0, 4) == std::string("1.2\0", 4));
+        CHECK(U32(saved, offsetof(OptionsRecord, Flags)) == (older ? 0x53u : 0x02u));
+        CHECK(U32(saved, offsetof(OptionsRecord, ScrollPages)) == (older ? 6u : 9u));
+        CHECK(U32(saved, offsetof(OptionsRecord, MouseAction[SLOT_CTRL_RIGHT])) ==
+              (older ? 0x700Eu : 0x7000u));
+    }
+}
+
+static bool TrayIcon(HWND owner)
+{
+    NOTIFYICONDATAA data = {sizeof(data), owner, 0};
+    return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
+}
+
+TEST_CASE("the command line")
+{
+    std::string hidden = Defaults();   // no tray icon, hidden at start
+    Put32(hidden, offsetof(OptionsRecord, AppearInTaskList), 0);
+    const struct {
+        bool hide;
+        const char *args;
+        bool shown, suspended, tray;
+        const char *quote;   // the message's quote of the line, if any
+    } rows[] = {
+        {false, "/nm", true, false, true, nullptr},
+        {false, "/X /S", false, true, true, "/X /S"},
+        {true, "/S", false, false, false, nullptr},
+        {true, "-NM /S", true, true, false, nullptr},
+    };
+    for (const auto &row : rows) {
+        CAPTURE(row.args);
+        Desk desk(row.hide ? hidden : Defaults(), "", false);
+        desk.StartKovw(row.args);
+        if (row.quote) {
+            HWND box = WaitBox("Kov Startup Options", desk.kovw.dwProcessId);
+            REQUIRE(box);
+            CHECK(BoxText(box).find(std::string("Option: ") + row.quote + " \nValid Options:") == 0);
+            Press(box, IDOK);
+        }
+        REQUIRE(desk.Settle());
+        CHECK((IsWindowVisible(desk.main) != FALSE) == row.shown);
+        CHECK(desk.tail->SuspendKovTemp == row.suspended);
+        CHECK(TrayIcon(desk.main) == row.tray);
+    }
+}
+
+TEST_CASE("a second start shows the first and ends")
+{
+    Desk desk;
+    REQUIRE_FALSE(IsWindowVisible(desk.main));
+    PROCESS_INFORMATION second = desk.Run(desk.Path("kovw.exe"), "");
+    DWORD code = 1;
+    CHECK(WaitForSingleObject(second.hProcess, 10000) == WAIT_OBJECT_0);
+    GetExitCodeProcess(second.hProcess, &code);
+    CHECK(code == 0);
+    CHECK(WaitFor([&] { return IsWindowVisible(desk.main) && GetForegroundWindow() == desk.main; }));
+}
+
+TEST_CASE("removing recent documents deletes only the shortcuts in the Recent folder")
+{
+    char windows[MAX_PATH];
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    std::string recent = std::string(windows) + "\\Recent\\";
+    CreateDirectoryA(recent.c_str(), NULL);
+    CreateDirectoryA((recent + "sub.lnk").c_str(), NULL);
+    const std::pair<const char *, bool> files[] = {
+        {"a.lnk", true}, {"B.LNK", true}, {"c.txt", false}, {"sub.lnk\\d.lnk", false}};
+    for (const auto &file : files)
+        Spit(recent + file.first, "x");
+    std::string options = Defaults();
+    Put32(options, offsetof(OptionsRecord, Flags), 0x51 | 0x02);
+    Desk desk(options);
+    for (const auto &file : files)
+        CHECK((GetFileAttributesA((recent + file.first).c_str()) == INVALID_FILE_ATTRIBUTES) ==
+              file.second);
+}

@@ -1,1 +1,127 @@
+// The task-list menu, read inside the process that opens it, and the mouse
+// gestures, given as a user gives them.
 #include "kt.h"
+
+#include "common/actions.h"
+
+using namespace kt;
+
+// Opens the task list over frame, as its button does; its menu, or none.
+static bool Open(HWND frame, Menu *menu)
+{
+    Spy spy(GetWindowThreadProcessId(frame, NULL));
+    PostMessageA(frame, KM_ACTION, ACTION_TASKLIST, SOURCE_BUTTON);
+    return spy.Next(menu, 5000);
+}
+
+static void Choose(HWND frame, char letter)
+{
+    PostMessageA(frame, letter ? WM_CHAR : WM_KEYDOWN, letter ? letter : VK_ESCAPE, 1);
+}
+
+TEST_CASE("one entry per window, each with a letter of its own where there is one")
+{
+    std::vector<std::string> many = {"&Probe", "P&robe", "Pr&obe", "Pro&be", "Prob&e"};
+    many.resize(58, "Probe");   // and no more: the fixed entries must fit
+    const struct {
+        std::vector<const char *> probes;   // bottom to top
+        std::vector<std::string> entries;
+    } rows[] = {
+        {{"--title Notes", "--title Mum", "--title Mail"}, {"M&ail", "Mum", "&Notes"}},
+        // A dialog is listed under the window it blocks.
+        {{"--title Owner --owned-dialog Dialog", "--title \"  Editor\"", "--title (untitled)"},
+         {"(u&ntitled)", " &Editor", "&Owner"}},
+        {{"--count 65"}, many},
+    };
+    for (const auto &row : rows) {
+        Desk desk;
+        HWND top = nullptr;
+        for (const char *args : row.probes)
+            top = desk.Probes(args, strstr(args, "--count") ? 65 : 1).back();
+        Menu menu;
+        REQUIRE(Open(top, &menu));
+        std::vector<std::string> expected = row.entries;
+        expected.insert(expected.end(), {"", "&Minimize all"});
+        CHECK(menu.texts == expected);
+        CHECK(Ask(top, Q_MENUPOPUPS) == 0);   // the program never prepares our menu
+        Choose(top, 0);
+    }
+}
+
+TEST_CASE("picking an entry, minimize all and its undo; no menu without windows")
+{
+    Desk desk;
+    HWND zed = desk.Probe("--title Zed --rect 500,100,300,200");
+    HWND frame = desk.Probe("--title Frame");
+    ShowWindow(zed, SW_MINIMIZE);
+    Menu menu;
+    REQUIRE(Open(frame, &menu));
+    Choose(frame, 'z');
+    CHECK(WaitFor([&] { return !IsIconic(zed) && GetForegroundWindow() == zed; }));
+    REQUIRE(Open(frame, &menu));
+    Choose(frame, 'm');
+    CHECK(WaitFor([&] { return IsIconic(zed) && IsIconic(frame); }));
+    REQUIRE(Open(frame, &menu));
+    CHECK(menu.texts.back() == "&Undo minimize all");
+    Choose(frame, 'u');
+    CHECK(WaitFor([&] { return !IsIconic(zed) && !IsIconic(frame); }));
+    REQUIRE(Open(frame, &menu));
+    CHECK(menu.texts.back() == "&Minimize all");
+    Choose(frame, 0);
+    ShowWindow(zed, SW_HIDE);
+    ShowWindow(frame, SW_HIDE);
+    Spy spy(GetWindowThreadProcessId(frame, NULL));
+    PostMessageA(frame, KM_ACTION, ACTION_TASKLIST, SOURCE_BUTTON);
+    REQUIRE(Ping(frame));
+    CHECK_FALSE(spy.Next(&menu, 0));
+}
+
+TEST_CASE("mouse gestures")
+{
+    Desk desk("", "", false);
+    // A mouse hook installed before Kov's still hears the mouse.
+    HMODULE spy = LoadLibraryA((Bin() + "spy.dll").c_str());
+    REQUIRE(((HHOOK(*)(void))GetProcAddress(spy, "SpyOnMouse"))());
+    volatile SpyMenu *seen = ((volatile SpyMenu * (*)(void)) GetProcAddress(spy, "SpyLast"))();
+    desk.Write("kovopt.ini", Defaults());
+    desk.StartKovw();
+    REQUIRE(desk.Settle());
+    HWND a = desk.Probe("--title A --rect 50,100,400,300");
+    HWND b = desk.Probe("--title B --rect 500,100,400,300");
+    long before = seen->mouseSeen;
+    // A scroll click acts when pressed and released over the same window
+    // (moved too little to scroll on the way).
+    Click(Centre(Rect(a)), 2);
+    CHECK(WaitFor([&] { return Ask(a, Q_ACTIONS) == 1; }));
+    CHECK(seen->mouseSeen > before);
+    desk.op->ScrollSensitivity = 10000;
+    Button(2, true);
+    MoveTo(Centre(Rect(b)));
+    Button(2, false);
+    CHECK((Ping(a) && Ping(b) && Ask(a, Q_ACTIONS) == 1 && Ask(b, Q_ACTIONS) == 0));
+    // Suspended, nothing is taken.
+    PostMessageA(desk.main, WM_COMMAND, 101, 0);
+    REQUIRE(desk.Settle());
+    Click(Centre(Rect(b)), 2);
+    CHECK(WaitFor([&] { return Ask(b, Q_MCLICKS) == 1; }));
+    CHECK(Ask(b, Q_ACTIONS) == 0);
+    PostMessageA(desk.main, WM_COMMAND, 101, 0);
+    REQUIRE(desk.Settle());
+    // A plain right click reaches the window; Ctrl + right opens the task list.
+    Click(Centre(Rect(a)), 1);
+    CHECK(WaitFor([&] { return Ask(a, Q_RCLICKS) == 1; }));
+    {
+        Spy menus(GetWindowThreadProcessId(a, NULL));
+        Hold ctrl("ctrl");
+        Xdo("click 3");
+        Menu menu;
+        CHECK(menus.Next(&menu));
+        Choose(a, 0);
+    }
+    CHECK(Ask(a, Q_RCLICKS) == 1);
+    // Middle button set to close: the window under the mouse closes.
+    desk.op->MouseAction[SLOT_MIDDLE].ActionId = ACTION_CLOSE;
+    Click(Centre(Rect(b)), 2);
+    CHECK(WaitFor([&] { return !IsWindow(b); }));
+    FreeLibrary(spy);
+}

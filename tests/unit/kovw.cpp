@@ -1,5 +1,5 @@
 // kovw's pure logic: the command line, the exception file's parser and
-// writer, the defaults as the bytes of kovopt.ini, the default user command.
+// writer, the default user command.
 #include <doctest.h>
 #include "controller/kovw.h"
 
@@ -129,35 +129,6 @@ static std::string Editor()
     GetWindowsDirectoryA(windows, sizeof(windows));
     REQUIRE((INT_PTR)FindExecutableA("NOTEPAD.EXE", windows, editor) > 32);
     return editor;
-}
-
-TEST_CASE_FIXTURE(Files, "the defaults, as the bytes of kovopt.ini")
-{
-    OptionsRecord record;
-    memset(&record, 0xCC, sizeof(record));
-    SetDefaultOptions(&record);
-    std::string r((const char *)&record, sizeof(record));
-    CHECK(r.substr(0, 6) == std::string("1.2\0\0\0", 6));
-    CHECK(r.substr(3530) == std::string("EOS\0", 4));
-    HDC ic = CreateICA("DISPLAY", NULL, NULL, NULL);
-    const uint32_t dpi = GetDeviceCaps(ic, LOGPIXELSY);
-    DeleteDC(ic);
-    // Offsets and values as the file format gives them.
-    const uint32_t fields[][2] = {
-        {0x0A, 1}, {0x0E, 1}, {0x12, 0}, {0x1E, 1}, {0x46, 0}, {0x4A, 0}, {0x62, 0x51},
-        {0x6A, 4}, {0x6E, 6}, {0x72, dpi}, {0x76, 60},
-        {0xB6 + 5 * 184, 0x7000}, {0xB6 + 7 * 184, 0x700E}, {0xB6 + 7 * 184 + 4, 0xF00},
-        {0xB6 + 10 * 184, 0x7104}, {0xB6 + 12 * 184, 0x7031}, {0xB6 + 12 * 184 + 4, 0x700},
-        {0xB7E + 4, 0x7046}, {0xB7E + 12, 0x7046}, {0xB7E + 20, 2}, {0xB7E + 196 + 12, 0x7003},
-    };
-    for (const auto &field : fields) {
-        CAPTURE(field[0]);
-        uint32_t value;
-        memcpy(&value, &r[field[0]], 4);
-        CHECK(value == field[1]);
-    }
-    CHECK(r.substr(0xB7E, 3) == std::string("Ro\0", 3));
-    CHECK(std::string(&r[3010]) == Editor());
 }
 
 TEST_CASE_FIXTURE(Files, "the default user command: the editor, and USERCMD.TXT when it fits")

@@ -60,11 +60,11 @@ static void OnPositionChanged(HWND hwnd, int index, LPARAM lParam)
 // The roll-up's half of the hand-over: the application may keep the frame
 // taller than its title bar through its minimum tracking size; for the
 // resize of a roll-up, the system's proposal is put back.
-static LRESULT OnGetMinMaxInfo(HWND hwnd, WNDPROC old, WPARAM wParam, LPARAM lParam)
+static LRESULT OnGetMinMaxInfo(HWND hwnd, WNDPROC old, BOOL unicode, WPARAM wParam, LPARAM lParam)
 {
     MINMAXINFO *info = (MINMAXINFO *)lParam;
     LONG minTrackHeight = info->ptMinTrackSize.y;
-    LRESULT result = CallWindowProcCS(old, hwnd, WM_GETMINMAXINFO, wParam, lParam);
+    LRESULT result = CallWindowProcCS(old, unicode, hwnd, WM_GETMINMAXINFO, wParam, lParam);
     if (hwnd == hwndTrapRollup) {
         info->ptMinTrackSize.y = minTrackHeight;
         hwndTrapRollup = 0;
@@ -83,8 +83,9 @@ LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     int index = FindWindowIndexCS(hwnd);
     if (index < 0)
-        return DefWindowProcCS(hwnd, msg, wParam, lParam);
+        return PassThroughCS(hwnd, msg, wParam, lParam);
     WNDPROC old = Win[index].OldWndProc;
+    BOOL unicode = Win[index].IsUnicode;
 
     switch (msg) {
     case WM_DESTROY:
@@ -115,7 +116,7 @@ LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         break;
     case WM_GETMINMAXINFO:
         if (lParam)
-            return OnGetMinMaxInfo(hwnd, old, wParam, lParam);
+            return OnGetMinMaxInfo(hwnd, old, unicode, wParam, lParam);
         break;
     case WM_SYSCOMMAND:
         if (wParam == SC_CLOSE && IsRolledUp(hwnd))
@@ -134,7 +135,7 @@ LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         }
         break;
     }
-    return CallWindowProcCS(old, hwnd, msg, wParam, lParam);
+    return CallWindowProcCS(old, unicode, hwnd, msg, wParam, lParam);
 }
 
 // --- Placing the group ---

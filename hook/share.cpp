@@ -135,64 +135,27 @@ int GetButtonWindowIndex(HWND hwnd, BOOL orParent)
     return -1;
 }
 
-// A window procedure read from another module is either code or, when the
-// caller's character set differs from the window's, a handle the system
-// hands out in the 0xFFFFxxxx range. Handles are valid for CallWindowProc
-// and must not be mistaken for unmapped code.
-BOOL IsValidProcCS(WNDPROC proc)
-{
-    if (!proc)
-        return FALSE;
-    if (((ULONG_PTR)proc >> 16) == 0xFFFF)
-        return TRUE;
-    return !IsBadCodePtr((FARPROC)proc);
-}
-
-// Subclass and restore in the window's own character set, so that messages
-// carrying text are not translated twice on every call.
-WNDPROC SetWindowProcCS(HWND hwnd, WNDPROC proc)
-{
-    if (IsWindowUnicode(hwnd))
-        return (WNDPROC)SetWindowLongPtrW(hwnd, GWLP_WNDPROC, (LONG_PTR)proc);
-    return (WNDPROC)SetWindowLongPtrA(hwnd, GWLP_WNDPROC, (LONG_PTR)proc);
-}
-
-LRESULT DefWindowProcCS(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    return IsWindowUnicode(hwnd) ? DefWindowProcW(hwnd, msg, wParam, lParam)
-                                 : DefWindowProcA(hwnd, msg, wParam, lParam);
-}
-
-LRESULT CallWindowProcCS(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    if (!IsValidProcCS(proc))
-        return DefWindowProcCS(hwnd, msg, wParam, lParam);
-    // A plain address is a procedure of the character set the window was
-    // subclassed in (another one would have come back as a handle), so it
-    // is called directly: this runs for every message of every frame.
-    if (((ULONG_PTR)proc >> 16) != 0xFFFF)
-        return proc(hwnd, msg, wParam, lParam);
-    if (IsWindowUnicode(hwnd))
-        return CallWindowProcW(proc, hwnd, msg, wParam, lParam);
-    return CallWindowProcA(proc, hwnd, msg, wParam, lParam);
-}
-
-void PinLibraryCS(void)
-{
-    static bool pinned;
-    if (pinned)
-        return;
-    HMODULE self;
-    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
-                       (LPCSTR)&PinLibraryCS, &self);
-    pinned = true;
-}
-
 static void ReleaseRecord(int index)
 {
     ZeroMemory(&Win[index], sizeof(Win[index]));
     if (HookedWindowCnt > 0)
         HookedWindowCnt--;
+}
+
+static void SweepLocked(void)
+{
+    for (int i = 0; i < WIN_TABLE_SIZE; i++)
+        if (Win[i].hwnd && !IsWindow(Win[i].hwnd))
+            ReleaseRecord(i);
+}
+
+void SweepDeadRecords(void)
+{
+    HANDLE mutex;
+    GetMutexCS(&mutex, MUTEX_WININDEX, WININDEX_FREE_TIMEOUT);   // carries on without it
+    SweepLocked();
+    if (mutex)
+        ReleaseMutexCS(mutex);
 }
 
 int AllocWindowIndex(HWND hwnd, int *index)
@@ -205,19 +168,20 @@ int AllocWindowIndex(HWND hwnd, int *index)
             ReleaseMutexCS(mutex);
         return -1;
     }
-    if (GetWindowIndex(hwnd) >= 0)
+    int old = GetWindowIndex(hwnd);
+    if (old >= 0) {
+        // Taken over afresh: its group goes first (this is the frame's own
+        // thread), or it would stay on the screen, dead.
+        DestroyButtons(Win[old].hwndButtons);
         FreeWindowIndex(hwnd, FALSE);
-
-    // A record left behind by a window that is gone (its program ended while
-    // it could not be released) is free again; keeping it could hand its
-    // stale procedure to a new window that gets the same handle.
-    int free = -1;
-    for (int i = 0; i < WIN_TABLE_SIZE; i++) {
-        if (Win[i].hwnd && !IsWindow(Win[i].hwnd))
-            ReleaseRecord(i);
-        if (!Win[i].hwnd && free < 0)
-            free = i;
     }
+    // A record left behind by a window that is gone is free again; keeping it
+    // could hand its stale procedure to a new window with the same handle.
+    SweepLocked();
+    int free = -1;
+    for (int i = 0; i < WIN_TABLE_SIZE && free < 0; i++)
+        if (!Win[i].hwnd)
+            free = i;
     if (free < 0) {
         ReleaseMutexCS(mutex);
         return -1;
@@ -225,8 +189,7 @@ int AllocWindowIndex(HWND hwnd, int *index)
     HookedWindowCnt++;
     ZeroMemory(&Win[free], sizeof(Win[free]));
     Win[free].hwnd = hwnd;
-    PinLibraryCS();
-    Win[free].OldWndProc = SetWindowProcCS(hwnd, SubclassProc);
+    ChainFrame(hwnd, &Win[free]);
     *index = free;
     ReleaseMutexCS(mutex);
     return 0;
@@ -243,7 +206,7 @@ static void ForceReleaseAll()
         if (!hwnd)
             continue;
         if (IsWindow(hwnd)) {
-            if (!SetWindowProcCS(hwnd, Win[i].OldWndProc))
+            if (!UnchainFrame(hwnd, &Win[i]))
                 continue;
             DestroyButtons(Win[i].hwndButtons);
         }
@@ -260,17 +223,10 @@ int FreeWindowIndex(HWND hwnd, BOOL all)
         ForceReleaseAll();
     } else {
         int index = GetWindowIndex(hwnd);
-        if (index < 0) {
-            result = -1;
-        } else if (!IsValidProcCS(Win[index].OldWndProc)) {
-            // The procedure's module is gone: restoring it would leave a
-            // dangling pointer, so only the record goes.
+        if (index >= 0 && UnchainFrame(hwnd, &Win[index]))
             ReleaseRecord(index);
-        } else if (SetWindowProcCS(hwnd, Win[index].OldWndProc)) {
-            ReleaseRecord(index);
-        } else {
+        else
             result = -1;
-        }
     }
     if (mutex)
         ReleaseMutexCS(mutex);

@@ -31,6 +31,7 @@ struct WinRecord {
     SHORT   cyUnrolled;
     SHORT   cyRolled;
     HWND    hwndButtons;
+    BOOL    IsUnicode;        // the character set OldWndProc was read in
 };
 
 struct AUTOSCROLL {
@@ -100,19 +101,34 @@ int  GetWindowIndex(HWND hwnd);
 int  FindWindowIndexCS(HWND hwnd);
 int  GetButtonWindowIndex(HWND hwnd, BOOL orParent);
 
+// Releases the records of windows that are gone (their programs ended
+// without releasing them), so that the table never fills with the dead.
+void SweepDeadRecords(void);
+
 // Utilities (share.cpp).
 char *getBaseNameCS(char *path, int length);
 int  GetMutexCS(HANDLE *mutex, const char *name, DWORD timeoutMs);
 int  ReleaseMutexCS(HANDLE mutex);
-BOOL IsValidProcCS(WNDPROC proc);
-WNDPROC SetWindowProcCS(HWND hwnd, WNDPROC proc);
-LRESULT DefWindowProcCS(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-LRESULT CallWindowProcCS(WNDPROC proc, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
-// Keeps this library loaded in the calling process for the rest of its life
-// (share.cpp): once a window procedure of a process points into it, no
-// release of the hooks may unload it from under that window.
+// The subclass chain (chain.cpp; its invariants are stated there).
+BOOL IsValidProcCS(WNDPROC proc);
+// Keeps this library loaded in the calling process for the rest of its life:
+// once a window procedure of a process points into it, no release of the
+// hooks may unload it from under that window.
 void PinLibraryCS(void);
+WNDPROC GetWindowProcCS(HWND hwnd, BOOL unicode);
+WNDPROC SetWindowProcCS(HWND hwnd, WNDPROC proc, BOOL unicode);
+LRESULT DefWindowProcCS(BOOL unicode, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+LRESULT CallWindowProcCS(WNDPROC proc, BOOL unicode, HWND hwnd, UINT msg, WPARAM wParam,
+                         LPARAM lParam);
+// Puts SubclassProc in front of the frame's procedure (or takes back a
+// pass-through it left), filling the record's OldWndProc and IsUnicode.
+void ChainFrame(HWND hwnd, WinRecord *rec);
+// Gives the frame its procedure back, or leaves a pass-through behind a
+// later subclass; FALSE for a window of another process.
+BOOL UnchainFrame(HWND hwnd, const WinRecord *rec);
+// SubclassProc's answer for a frame without a record.
+LRESULT PassThroughCS(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
 // Installation (install.cpp).
 int  IsException(HWND hwnd);
@@ -146,6 +162,14 @@ BOOL IsRolledUp(HWND hwnd);
 int  Rollup(HWND hwnd, BOOL noActivate);
 void DoRollupAll(HWND source, BOOL rolledUp);
 void KovTaskList(HWND owner);
+struct TaskListContext {
+    char Letters[37];   // taken letters, in upper case
+    int  LetterCount;
+    int  ItemCount;
+};
+// Puts the '&' into a task-list entry: entry holds a spare position, then
+// the title; returns where the entry's text starts.
+char *AddMnemonic(char *entry, TaskListContext *context);
 
 // Shell (taskbar.cpp) and mouse snapping (snap.cpp).
 BOOL IsShutdownDialog(HWND hwnd);

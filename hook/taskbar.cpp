@@ -16,12 +16,12 @@ LRESULT CALLBACK SysTaskbarSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
     WNDPROC old = SysTaskbarOldFrameProc;
     if (msg == SysTaskbarInitMsg) {
         if (wParam == 0 && old) {
-            SetWindowProcCS(hwnd, old);
+            SetWindowProcCS(hwnd, old, IsWindowUnicode(hwnd));
             SysTaskbarOldFrameProc = 0;
         }
         return 0;
     }
-    return CallWindowProcCS(old, hwnd, msg, wParam, lParam);
+    return CallWindowProcCS(old, IsWindowUnicode(hwnd), hwnd, msg, wParam, lParam);
 }
 
 static bool StartsWith(const char *text, const char *prefix)

@@ -184,6 +184,10 @@ int ProcessButtonsProcMsg(int index, HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
     case WM_COMMAND:
         if (_SuspendKovTemp)
             return 0;
+        // An owner-drawn button reports a quick second click as a double
+        // click: for these buttons it is one more click.
+        if (HIWORD(wParam) == BN_DOUBLECLICKED)
+            wParam = LOWORD(wParam);
         return ExecuteSystemCommand(hwnd, index, (int)wParam, SOURCE_BUTTON) == 1;
     case WM_DRAWITEM:
         if (lParam) {
@@ -199,6 +203,17 @@ int ProcessButtonsProcMsg(int index, HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
         return 1;
     }
     return 0;
+}
+
+// The one-shot second look at the stacking that creation and activation ask
+// for (see AddKovButtons), whichever procedure the group has.
+static bool OnRestackTimer(int index, HWND group, UINT msg, WPARAM wParam)
+{
+    if (msg != WM_TIMER || wParam != RESTACK_TIMER)
+        return false;
+    KillTimer(group, RESTACK_TIMER);
+    ShowButtons(index, group);
+    return true;
 }
 
 // A click on the group is a click on its frame's title bar: the frame is
@@ -218,13 +233,9 @@ LRESULT CALLBACK ButtonsProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         return DefWindowProcA(hwnd, msg, wParam, lParam);
     if (msg == WM_MOUSEACTIVATE)
         return OnMouseActivate(index);
-    if (msg == WM_TIMER && wParam == RESTACK_TIMER) {
-        KillTimer(hwnd, RESTACK_TIMER);
-        ShowButtons(index, hwnd);
-        return 0;
-    }
-    LRESULT result;
-    if (ProcessButtonsProcMsg(index, hwnd, msg, wParam, lParam, &result))
+    LRESULT result = 0;
+    if (OnRestackTimer(index, hwnd, msg, wParam) ||
+        ProcessButtonsProcMsg(index, hwnd, msg, wParam, lParam, &result))
         return result;
     return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
@@ -235,8 +246,9 @@ LRESULT CALLBACK SubclassButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
     if (index < 0)
         return DefWindowProcA(hwnd, msg, wParam, lParam);
     WNDPROC old = Win[index].OldButtonsProc;
-    LRESULT result;
-    if (ProcessButtonsProcMsg(index, Win[index].hwndButtons, msg, wParam, lParam, &result))
+    LRESULT result = 0;
+    if (OnRestackTimer(index, Win[index].hwndButtons, msg, wParam) ||
+        ProcessButtonsProcMsg(index, Win[index].hwndButtons, msg, wParam, lParam, &result))
         return result;
     if (IsValidProcCS(old))
         return CallWindowProcA(old, hwnd, msg, wParam, lParam);

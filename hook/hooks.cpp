@@ -41,7 +41,8 @@ static void SubclassTaskbar(void)
     if (SysTaskbarOldFrameProc || !hwndShutdownManager)
         return;
     PinLibraryCS();
-    SysTaskbarOldFrameProc = SetWindowProcCS(hwndShutdownManager, SysTaskbarSubclassProc);
+    SysTaskbarOldFrameProc = SetWindowProcCS(hwndShutdownManager, SysTaskbarSubclassProc,
+                                             IsWindowUnicode(hwndShutdownManager));
 }
 
 static void OnSnapFocus(HWND hwnd)
@@ -132,7 +133,9 @@ LRESULT CALLBACK GetMsgHookProc(int code, WPARAM wParam, LPARAM lParam)
         break;
     default:
         RegisterKovMessages();
-        if (msg->message == CreateAllBtnsMsg)
+        // A window made while the hooks went in is offered twice: as new
+        // and by the enumeration. One record, one group.
+        if (msg->message == CreateAllBtnsMsg && GetWindowIndex(msg->hwnd) < 0)
             CreateSubclassing(msg->hwnd, FALSE);
         else if (msg->message == SysTaskbarInitMsg && msg->wParam == 1)
             SubclassTaskbar();

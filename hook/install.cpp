@@ -82,6 +82,16 @@ static const HookSpec Hooks[] = {
      "KOVHOOK.DLL: Error getting SysMsgHookProc address"},
 };
 
+static void RemoveHooks(void)
+{
+    HHOOK *handles[] = {&CBThandle, &CWPhandle, &GetMsghandle, &Mousehandle, &SysMsghandle};
+    for (HHOOK *handle : handles) {
+        if (*handle)
+            UnhookWindowsHookEx(*handle);
+        *handle = 0;
+    }
+}
+
 int WINAPI SetKovHook(HWND hwndMain, int isDBCS, int debugLevel)
 {
     DebugLevelCS = debugLevel;
@@ -114,7 +124,12 @@ int WINAPI SetKovHook(HWND hwndMain, int isDBCS, int debugLevel)
         return 1;
     }
     hiKovDll = self;
+    // A kovw of this home that was killed left its hooks behind (Wine does
+    // not remove them when a program ends): they would do every piece of
+    // work a second time.
+    RemoveHooks();
     hwndKov = hwndMain;
+    SweepDeadRecords();   // left by programs that ended while an earlier kovw ran
     CaptureMetrics();
     IsShutdown = 0;
     hwndShutdownManager = 0;
@@ -194,8 +209,12 @@ static bool AskReleaseDisabled(HWND hwnd)
 
 int WINAPI FreeKovHook(BOOL force)
 {
-    if (!KovIsHooked)
+    if (!KovIsHooked) {
+        // An install that failed half-way left the hooks it had put in; they
+        // go with kovw (Wine does not remove them when a program ends).
+        RemoveHooks();
         return 1;
+    }
     UINT destroyAll = RegisterWindowMessageA(MSG_DESTROYALLBTNS);
     UINT taskbarInit = RegisterWindowMessageA(MSG_SYSTASKBARINIT);
     if (hwndShutdownManager) {
@@ -204,6 +223,8 @@ int WINAPI FreeKovHook(BOOL force)
                             RELEASE_WAIT_MS, &result);
     }
     IsShutdown = 1;
+    // A window that is gone cannot be asked about, nor release itself.
+    SweepDeadRecords();
 
     BOOL override = FALSE;
     for (int i = 0; i < WIN_TABLE_SIZE; i++) {
@@ -212,7 +233,10 @@ int WINAPI FreeKovHook(BOOL force)
             continue;
         if (!IsWindowEnabled(hwnd) && !force && !override) {
             if (!AskReleaseDisabled(hwnd)) {
+                // kovw stays: what this attempt released is dressed again.
                 IsShutdown = 0;
+                EnumWindows(CreateAllButtonsProc,
+                            (LPARAM)RegisterWindowMessageA(MSG_CREATEALLBTNS));
                 return 0;
             }
             override = TRUE;
@@ -220,13 +244,7 @@ int WINAPI FreeKovHook(BOOL force)
         ReleaseWindow(hwnd, destroyAll);
     }
 
-    HHOOK *handles[] = {&CBThandle, &CWPhandle, &GetMsghandle, &Mousehandle, &SysMsghandle};
-    for (HHOOK *handle : handles) {
-        if (*handle) {
-            UnhookWindowsHookEx(*handle);
-            *handle = 0;
-        }
-    }
+    RemoveHooks();
     FreeWindowIndex(0, TRUE);
     IsShutdown = 0;
     if (HookedWindowCnt > 0)

@@ -13,12 +13,6 @@
 // Both fixed entries always fit behind the windows.
 #define MAX_WINDOW_ENTRIES (TASKLIST_MAX_ENTRIES - 2)
 
-struct TaskListContext {
-    char Letters[MAX_LETTERS];
-    int  LetterCount;
-    int  ItemCount;
-};
-
 int WINAPI ActivateWindowCS(HWND hwnd)
 {
     SetForegroundWindow(hwnd);
@@ -74,9 +68,17 @@ static void Take(TaskListContext *context, char upper)
         context->Letters[context->LetterCount++] = upper;
 }
 
+// In a double-byte code page a lead byte and its trail byte are one
+// character, which is neither letter nor digit: the trail byte may look
+// like an ASCII letter, and a '&' between the two would split it.
+static int CharLength(const char *c)
+{
+    return IsDBCS && IsDBCSLeadByte((BYTE)*c) && c[1] ? 2 : 1;
+}
+
 // Gives the entry its keyboard letter; returns where the entry's text starts
 // (the spare leading position when the '&' went in front of the title).
-static char *AddMnemonic(char *entry, TaskListContext *context)
+char *AddMnemonic(char *entry, TaskListContext *context)
 {
     char *text = entry + 1;
     char *first = text;
@@ -93,8 +95,8 @@ static char *AddMnemonic(char *entry, TaskListContext *context)
         entry[0] = '&';
         return entry;
     }
-    for (char *c = first + 1; *c; c++) {
-        if (IsAsciiAlnum(*c) && !Taken(context, Upper(*c))) {
+    for (char *c = first + CharLength(first); *c; c += CharLength(c)) {
+        if (CharLength(c) == 1 && IsAsciiAlnum(*c) && !Taken(context, Upper(*c))) {
             Take(context, Upper(*c));
             memmove(c + 1, c, strlen(c) + 1);
             *c = '&';
@@ -163,10 +165,16 @@ void KovTaskList(HWND owner)
         AppendFixedEntry(menu, &context, "&Undo minimize all", TASKLIST_MARK_UNDOMIN);
     POINT cursor;
     GetCursorPos(&cursor);
-    TrackPopupMenu(menu, TPM_RIGHTBUTTON | TPM_LEFTALIGN | TPM_TOPALIGN, cursor.x, cursor.y, 0,
-                   owner, NULL);
+    UINT pick = TrackPopupMenu(menu, TPM_RIGHTBUTTON | TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RETURNCMD,
+                               cursor.x, cursor.y, 0, owner, NULL);
+    // The pick goes the way a menu's command goes, through the owner's queue
+    // to the message hook; the handle says that one is on its way. Without
+    // a pick it must not stay set, or other programs' commands with the
+    // same numbers would be taken for picks.
+    if (pick)
+        PostMessageA(owner, WM_COMMAND, pick, 0);
+    else
+        hwndKovTaskListMenu = 0;
     PostMessageA(owner, WM_NULL, 0, 0);
-    // The pick, if any, is still on its way in the owner's queue: the handle
-    // stays set as the sign that a task-list pick may come.
     DestroyMenu(menu);
 }

@@ -12,14 +12,13 @@ static int M(int metric)
 }
 
 // The group's place and its buttons, left to right.
-static void CheckGroup(HWND group, int left, int top, int cx, int cy, std::vector<int> ids)
+static void CheckGroup(HWND group, int left, int top, bool small, std::vector<int> ids)
 {
+    const int cx = M(small ? SM_CXSMSIZE : SM_CXSIZE), cy = M(small ? SM_CYSMSIZE : SM_CYSIZE);
     REQUIRE(group);
     RECT g = Rect(group);
-    CHECK(g.left == left);
-    CHECK(g.top == top);
+    CHECK((g.left == left && g.top == top && g.bottom - g.top == cy));
     CHECK(g.right - g.left == (int)ids.size() * cx);
-    CHECK(g.bottom - g.top == cy);
     auto buttons = Buttons(group);
     REQUIRE(buttons.size() == ids.size());
     for (size_t i = 0; i < ids.size(); i++) {
@@ -35,58 +34,45 @@ static const int R = ACTION_ROLLUP, S = ACTION_STARTMENU, T = ACTION_TASKLIST,
 TEST_CASE("the group's place and buttons for each kind of frame")
 {
     Desk desk;
-    const int cx = M(SM_CXSIZE), cy = M(SM_CYSIZE), sx = M(SM_CXSMSIZE), sy = M(SM_CYSMSIZE);
-    const int frame = M(SM_CXFRAME), thin = 2 * M(SM_CXBORDER);
-    const int dialog = thin + M(SM_CXDLGFRAME);
-    std::string taskman = desk.Path("TASKMAN.EXE");
-    REQUIRE(CopyFileA((Bin() + "probe.exe").c_str(), taskman.c_str(), FALSE));
-    struct Row {
-        const char *what, *args;
-        std::function<void()> setup;
-        int fromRight;   // 0: from the left edge, by fromLeft
-        int fromLeft, top, cx, cy;
+    const int cx = M(SM_CXSIZE), sx = M(SM_CXSMSIZE), frame = M(SM_CXFRAME);
+    const int thin = 2 * M(SM_CXBORDER), dialog = thin + M(SM_CXDLGFRAME);
+    const int yf = M(SM_CYFRAME), yd = M(SM_CYDLGFRAME);
+    const struct {
+        const char *args;
+        int x;   // from the frame's right edge when negative, else from its left edge
+        int top;
+        bool small;
         std::vector<int> ids;
+    } rows[] = {
+        {"--style 00CF0000", -(frame + 6 * cx), yf, false, {R, S, T}},
+        {"--style 80C80080", -(dialog + 4 * cx), yd, false, {R, S, T}},   // dialog frame
+        {"--style 00CA0000", -(thin + 6 * cx), yd, false, {R, S, T}},     // minimize box alone
+        {"--style 00CC0000 --exstyle 80", -(frame + 4 * sx), yf, true, {R, S, T}},   // tool window
+        {"--style 80C80080 --exstyle 400", -(dialog + 5 * cx), yd, false, {R, S, T}},   // help box
+        {"TASKMAN.EXE", -(frame + 5 * cx), yf, false, {R, T}},
+        {"kovw", -(thin + 5 * sx), yd, true, {R, S, T, H}},
+        {"user command, edge offset 5", -(frame + 7 * cx + 5), yf, false, {R, S, T, U}},
+        {"left, edge offset 7", frame + 7 + cx + M(SM_CYBORDER), yf, false, {R, S, T, U}},
     };
-    const Row rows[] = {
-        {"sizable, both boxes", "--style 00CF0000", {}, frame + 6 * cx, 0, M(SM_CYFRAME), cx, cy,
-         {R, S, T}},
-        {"dialog frame", "--style 80C80080", {}, dialog + 4 * cx, 0, M(SM_CYDLGFRAME), cx, cy,
-         {R, S, T}},
-        {"minimize box alone", "--style 00CA0000", {}, thin + 6 * cx, 0, M(SM_CYDLGFRAME), cx, cy,
-         {R, S, T}},
-        {"tool window", "--style 00CC0000 --exstyle 80", {}, frame + 4 * sx, 0, M(SM_CYFRAME), sx,
-         sy, {R, S, T}},
-        {"context help", "--style 80C80080 --exstyle 400", {}, dialog + 5 * cx, 0,
-         M(SM_CYDLGFRAME), cx, cy, {R, S, T}},
-        {"TASKMAN", "--style 00CF0000 --exe", {}, frame + 5 * cx, 0, M(SM_CYFRAME), cx, cy, {R, T}},
-        {"kovw's own window", nullptr, [&] { PostMessageA(desk.main, KM_SHOWKOV, 0, 0); },
-         thin + 5 * sx, 0, M(SM_CYDLGFRAME), sx, sy, {R, S, T, H}},
-        {"a user command and an edge offset", "--style 00CF0000",
-         [&] {
-             strcpy(UserCommandOf(desk.op), "C:\\windows\\notepad.exe");
-             desk.op->EdgeOffsetRight = 5;
-         },
-         frame + 3 * cx + 5 + 4 * cx, 0, M(SM_CYFRAME), cx, cy, {R, S, T, U}},
-        {"buttons on the left", "--style 00CF0000",
-         [&] {
-             PlacementOf(desk.op) = PLACEMENT_LEFT;
-             desk.op->EdgeOffsetLeft = 7;
-         },
-         0, frame + 7 + cx + M(SM_CYBORDER), M(SM_CYFRAME), cx, cy, {R, S, T, U}},
-    };
-    for (const Row &row : rows) {
-        CAPTURE(row.what);
-        if (row.setup)
-            row.setup();
-        std::string args = row.args ? row.args : "";
-        bool taskmanRow = args.find("--exe") != std::string::npos;
-        HWND hwnd = row.args ? desk.Probe(args.substr(0, args.find(" --exe")),
-                                          taskmanRow ? taskman : "")
-                             : desk.main;
-        HWND group = desk.Group(hwnd);
+    for (const auto &row : rows) {
+        CAPTURE(std::string(row.args));
+        std::string exe;
+        if (row.args[0] == 'T')
+            REQUIRE(CopyFileA((Bin() + "probe.exe").c_str(), (exe = desk.Path(row.args)).c_str(), 0));
+        if (row.args[0] == 'u')
+            strcpy(UserCommandOf(desk.op), "C:\\windows\\notepad.exe");
+        desk.op->EdgeOffsetRight = row.args[0] == 'u' ? 5 : 0;
+        if (row.args[0] == 'l') {
+            PlacementOf(desk.op) = PLACEMENT_LEFT;
+            desk.op->EdgeOffsetLeft = 7;
+        }
+        if (row.args[0] == 'k')
+            PostMessageA(desk.main, KM_SHOWKOV, 0, 0);
+        HWND hwnd = row.args[0] == 'k' ? desk.main
+                                       : desk.Probe(row.args[0] == '-' ? row.args : "", exe);
         RECT r = Rect(hwnd);
-        CheckGroup(group, row.fromRight ? r.right - row.fromRight : r.left + row.fromLeft,
-                   r.top + row.top, row.cx, row.cy, row.ids);
+        CheckGroup(desk.Group(hwnd), row.x < 0 ? r.right + row.x : r.left + row.x,
+                   r.top + row.top, row.small, row.ids);
     }
 }
 
@@ -102,7 +88,7 @@ TEST_CASE("on the old shell each group ends with a close button, its left end un
     HWND frame = desk.Probe("--style 00CF0000");
     RECT r = Rect(frame);
     CheckGroup(desk.Group(frame), r.right - M(SM_CXFRAME) - 6 * M(SM_CXSIZE), r.top + M(SM_CYFRAME),
-               M(SM_CXSIZE), M(SM_CYSIZE), {R, S, T, C});
+               false, {R, S, T, C});
 }
 
 TEST_CASE("the group follows its frame")
@@ -228,7 +214,8 @@ TEST_CASE("buttons are drawn with the faces and the glyphs for their size" * doc
 TEST_CASE("a click on each button")
 {
     Desk desk;
-    strcpy(UserCommandOf(desk.op), (Bin() + "probe.exe --class KovStarted --rect 600,500,100,100").c_str());
+    std::string command = Bin() + "probe.exe --class KovStarted --rect 600,500,100,100";
+    strcpy(UserCommandOf(desk.op), command.c_str());
     HWND frame = desk.Probe("--rect 150,150,400,300");
     HWND group = desk.Group(frame);
     REQUIRE(group);
@@ -244,7 +231,6 @@ TEST_CASE("a click on each button")
     CHECK(WaitFor([&] { return Height(frame) == 300; }));
     click(3);
     HWND started = WaitTop("KovStarted");
-
     CHECK(started);
     PostMessageA(started, WM_CLOSE, 0, 0);
     // The Start menu: the frame is asked for the system's task list.

@@ -113,6 +113,7 @@ TEST_CASE("closing with disabled windows asks once; No keeps kovw running")
             CHECK(desk.tail->CBThandle);
             CHECK(desk.tail->IsShutdown == 0);
             CHECK(Taken(desk, desk.windows[0]));
+            CHECK(WaitFor([&] { return desk.Index(desk.main) >= 0; }));   // dressed again
         }
     }
     DWORD code = 1;

@@ -37,7 +37,7 @@ inline uint32_t U32(const std::string &bytes, size_t at)
 inline void Put32(std::string &bytes, size_t at, uint32_t value) { memcpy(&bytes.at(at), &value, 4); }
 
 // Polls until cond holds or the time is up; returns its last answer.
-bool WaitFor(const std::function<bool()> &cond, DWORD ms = 10000);
+bool WaitFor(const std::function<bool()> &cond, DWORD ms = 20000);
 
 std::string Class(HWND hwnd);
 std::string Text(HWND hwnd);
@@ -59,10 +59,10 @@ inline DWORD PidOf(HWND hwnd)
 // of a process (any when 0), from the top of the z-order down.
 std::vector<HWND> Tops(const std::string &cls, const std::string &title = "", DWORD pid = 0);
 HWND WaitTop(const std::string &cls, const std::string &title = "", DWORD pid = 0,
-             DWORD ms = 10000);
+             DWORD ms = 20000);
 // A visible dialog (message box) with this title; its static texts joined by
 // newlines; pressing one of its buttons as a click does.
-HWND WaitBox(const std::string &title, DWORD pid = 0, DWORD ms = 10000);
+HWND WaitBox(const std::string &title, DWORD pid = 0, DWORD ms = 20000);
 std::string BoxText(HWND box);
 void Press(HWND dialog, int id);
 
@@ -93,7 +93,7 @@ class Spy {
 public:
     explicit Spy(DWORD thread);
     ~Spy();
-    bool Next(Menu *menu, DWORD ms = 10000);   // the next menu the thread opens
+    bool Next(Menu *menu, DWORD ms = 20000);   // the next menu the thread opens
     bool Bar(HWND hwnd, Menu *menu);            // the menu bar of a window of the thread
 private:
     HMODULE dll;
@@ -144,7 +144,7 @@ public:
     volatile Tail *tail = nullptr;
     int Index(HWND frame) const;
     volatile WinRecord &Rec(HWND frame) const;
-    HWND Group(HWND frame, DWORD ms = 10000) const;   // its visible button group
+    HWND Group(HWND frame, DWORD ms = 20000) const;   // its visible button group
     FARPROC Proc(const char *name) const;
 
 private:

@@ -6,8 +6,13 @@
 //   probe [--class NAME] [--title TEXT] [--style HEX] [--exstyle HEX]
 //         [--rect X,Y,W,H] [--count N] [--hidden] [--disabled] [--child]
 //         [--drop-caption] [--min-track-height N] [--owned-dialog TITLE]
-//         [--cmdline-title] [--keep]
+//         [--cmdline-title] [--keep] [--unicode] [--offer-twice]
 // --keep: the windows stay when asked to close (only destroying ends them).
+// --offer-twice: the window is offered to the library a second time, as when
+// it was made while the hooks went in.
+// --unicode: Unicode windows; they also take the probe's subclass message,
+// which puts an ANSI subclass of another module in front (wParam 1) and
+// takes it away again (0), as that module would.
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -15,9 +20,15 @@
 
 #include "probe.h"
 
-static UINT QueryMsg, PingMsg, FreezeMsg;
+static UINT QueryMsg, PingMsg, FreezeMsg, SubclassMsg;
 static int Open, MinTrack, Count[16], LastHeight;
-static bool Keep;
+static bool Keep, Unicode;
+static WNDPROC Saved;   // what the other module's subclass found
+
+static LRESULT CALLBACK OtherModuleProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    return CallWindowProcA(Saved, hwnd, msg, wParam, lParam);
+}
 
 #define WM_DROP_CAPTION (WM_APP + 1)
 
@@ -25,7 +36,8 @@ static LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
 {
     if (msg == QueryMsg) {
         if (wParam == Q_SUBCLASSED)
-            return GetWindowLongPtrA(hwnd, GWLP_WNDPROC) != (LONG_PTR)ProbeProc;
+            return (Unicode ? GetWindowLongPtrW : GetWindowLongPtrA)(hwnd, GWLP_WNDPROC) !=
+                   (LONG_PTR)ProbeProc;
         if (wParam == Q_LASTHEIGHT)
             return LastHeight;
         if (wParam == Q_SHIFT)
@@ -42,6 +54,10 @@ static LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     }
     if (msg == FreezeMsg)
         Sleep((DWORD)wParam);
+    if (msg == SubclassMsg && wParam)
+        Saved = (WNDPROC)SetWindowLongPtrA(hwnd, GWLP_WNDPROC, (LONG_PTR)OtherModuleProc);
+    else if (msg == SubclassMsg)
+        SetWindowLongPtrA(hwnd, GWLP_WNDPROC, (LONG_PTR)Saved);
     switch (msg) {
     case 0x6F00:   // the library's spent message
         Count[Q_ACTIONS] += wParam >= 0x7000 && wParam < 0x7200;
@@ -81,7 +97,7 @@ static LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
             PostQuitMessage(0);
         return 0;
     }
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
+    return (Unicode ? DefWindowProcW : DefWindowProcA)(hwnd, msg, wParam, lParam);
 }
 
 // The command line from the first blank behind the program name, as given.
@@ -98,7 +114,7 @@ int main(int argc, char **argv)
     const char *cls = "KovProbe", *title = "Probe", *dialog = NULL;
     DWORD style = WS_OVERLAPPEDWINDOW, exStyle = 0;
     int x = 100, y = 100, w = 400, h = 300, count = 1;
-    bool hidden = false, disabled = false, child = false, drop = false;
+    bool hidden = false, disabled = false, child = false, drop = false, twice = false;
     for (int i = 1; i < argc; i++) {
         const char *a = argv[i], *next = i + 1 < argc ? argv[i + 1] : "";
         bool takes = true;
@@ -126,15 +142,22 @@ int main(int argc, char **argv)
         child |= !strcmp(a, "--child");
         drop |= !strcmp(a, "--drop-caption");
         Keep |= !strcmp(a, "--keep");
+        Unicode |= !strcmp(a, "--unicode");
+        twice |= !strcmp(a, "--offer-twice");
         if (!strcmp(a, "--cmdline-title"))
             title = CommandLineTail();
     }
     QueryMsg = RegisterWindowMessageA(PROBE_QUERY_MSG);
     PingMsg = RegisterWindowMessageA(PROBE_PING_MSG);
     FreezeMsg = RegisterWindowMessageA(PROBE_FREEZE_MSG);
+    SubclassMsg = RegisterWindowMessageA(PROBE_SUBCLASS_MSG);
     WNDCLASSA wc = {CS_DBLCLKS, ProbeProc, 0, 0, GetModuleHandleA(NULL), NULL,
                     LoadCursorA(NULL, (LPCSTR)IDC_ARROW), (HBRUSH)(COLOR_WINDOW + 1), NULL, cls};
-    RegisterClassA(&wc);
+    wchar_t wide[64];
+    MultiByteToWideChar(CP_ACP, 0, cls, -1, wide, 64);
+    WNDCLASSW wcw = {wc.style, ProbeProc, 0, 0, wc.hInstance, NULL, wc.hCursor, wc.hbrBackground,
+                     NULL, wide};
+    Unicode ? RegisterClassW(&wcw) : RegisterClassA(&wc);
 
     HWND first = NULL;
     for (int n = 0; n < count; n++, Open++) {
@@ -145,6 +168,8 @@ int main(int argc, char **argv)
         first = first ? first : hwnd;
         if (drop)
             PostMessageA(hwnd, WM_DROP_CAPTION, 0, 0);
+        if (twice)
+            PostMessageA(hwnd, RegisterWindowMessageA("KovCreateAllBtns"), 0, 0);
         if (child)
             CreateWindowExA(0, cls, "Child", WS_CHILD | WS_VISIBLE | WS_CAPTION, 10, 10, 200, 100,
                             hwnd, NULL, wc.hInstance, NULL);

@@ -7,6 +7,7 @@
 #define PROBE_QUERY_MSG  "KovProbeQuery"
 #define PROBE_PING_MSG   "KovProbePing"
 #define PROBE_FREEZE_MSG "KovProbeFreeze"
+#define PROBE_SUBCLASS_MSG "KovProbeSubclass"
 #define PROBE_PONG_EVENT "KovProbePong%u"
 
 enum ProbeQuery {

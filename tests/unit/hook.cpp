@@ -90,61 +90,46 @@ TEST_CASE("the window table")
         DestroyWindow(hwnd);
 }
 
-// Takes a named mutex on a thread of its own; lets go when told, or ends
-// still owning it (abandoned).
-struct Holder {
+// Another thread's try for the mutex, the result of its wait; it ends
+// owning the mutex (abandoning it) or gives it back.
+struct Try {
     const char *name;
     bool abandon;
-    HANDLE letGo = CreateEventA(NULL, TRUE, FALSE, NULL), thread;
-    DWORD wait = WAIT_FAILED;
-    Holder(const char *name, bool abandon) : name(name), abandon(abandon)
-    {
-        thread = CreateThread(NULL, 0, Run, this, 0, NULL);
-        if (abandon)
-            WaitForSingleObject(thread, 5000);
-        else
-            while (wait == WAIT_FAILED)
-                Sleep(10);
-    }
-    ~Holder()
-    {
-        SetEvent(letGo);
-        WaitForSingleObject(thread, 5000);
-    }
-    static DWORD WINAPI Run(void *param)
-    {
-        Holder *me = (Holder *)param;
-        HANDLE mutex = CreateMutexA(NULL, FALSE, me->name);
-        me->wait = WaitForSingleObject(mutex, 5000);
-        if (!me->abandon) {
-            WaitForSingleObject(me->letGo, INFINITE);
-            ReleaseMutex(mutex);
-        }
-        CloseHandle(mutex);
-        return 0;
-    }
+    DWORD wait;
 };
 
-TEST_CASE("the mutexes: a time-out, a release, an abandoned owner")
+static DWORD WINAPI TryMutex(void *param)
+{
+    Try *t = (Try *)param;
+    HANDLE mutex = CreateMutexA(NULL, FALSE, t->name);
+    t->wait = WaitForSingleObject(mutex, 2000);
+    if (!t->abandon)
+        ReleaseMutex(mutex);
+    CloseHandle(mutex);
+    return 0;
+}
+
+static DWORD Other(const char *name, bool abandon)
+{
+    Try t = {name, abandon, WAIT_FAILED};
+    HANDLE thread = CreateThread(NULL, 0, TryMutex, &t, 0, NULL);
+    WaitForSingleObject(thread, 10000);
+    CloseHandle(thread);
+    return t.wait;
+}
+
+TEST_CASE("the mutexes: released for others; an abandoned one reported once, then clean")
 {
     const char *name = "KovUnitMutex";
-    HANDLE keep = CreateMutexA(NULL, FALSE, name), mutex;   // the name outlives the holders
-    {
-        Holder other(name, false);
-        CHECK(GetMutexCS(&mutex, name, 50) == -1);
-        ReleaseMutexCS(mutex);
-    }
+    HANDLE keep = CreateMutexA(NULL, FALSE, name), mutex;   // the name outlives its owners
     REQUIRE(GetMutexCS(&mutex, name, 0) == 0);
     CHECK(ReleaseMutexCS(mutex) == 0);
-    CHECK(Holder(name, false).wait == WAIT_OBJECT_0);   // released, so free to others
-    {
-        Holder gone(name, true);
-        CHECK(gone.wait == WAIT_OBJECT_0);
-    }
-    CHECK(GetMutexCS(&mutex, name, 1000) == -1);   // abandoned: reported once
-    CHECK(Holder(name, false).wait == WAIT_OBJECT_0);
+    CHECK(Other(name, false) == WAIT_OBJECT_0);
+    CHECK(Other(name, true) == WAIT_OBJECT_0);
+    CHECK(GetMutexCS(&mutex, name, 1000) == -1);
+    CHECK(Other(name, false) == WAIT_OBJECT_0);
     ReleaseMutexCS(mutex);
-    CHECK(GetMutexCS(&mutex, name, 0) == 0);   // then clean
+    CHECK(GetMutexCS(&mutex, name, 0) == 0);
     CHECK(ReleaseMutexCS(mutex) == 0);
     CloseHandle(keep);
 }
@@ -164,4 +149,38 @@ TEST_CASE("the log writes the messages within its level")
     text[fread(text, 1, sizeof(text) - 1, log)] = 0;
     fclose(log);
     CHECK(std::string(text) == "level -1\r\nlevel 0\r\nlevel 1\r\nlevel 2\r\n");
+}
+
+TEST_CASE("a group made of a system button stacks itself once, not every half second")
+{
+    HWND frame = Frame(), group = CreateWindowExA(0, "button", "", WS_POPUP, 0, 0, 50, 20, frame,
+                                                  NULL, GetModuleHandleA(NULL), NULL);
+    int index;
+    REQUIRE(AllocWindowIndex(frame, &index) == 0);
+    Win[index].hwndButtons = group;
+    Win[index].OldButtonsProc =
+        (WNDPROC)SetWindowLongPtrA(group, GWLP_WNDPROC, (LONG_PTR)SubclassButtonProc);
+    SetTimer(group, RESTACK_TIMER, 10, NULL);
+    MSG msg;
+    REQUIRE(GetMessageA(&msg, group, WM_TIMER, WM_TIMER) > 0);
+    DispatchMessageA(&msg);
+    CHECK_FALSE(KillTimer(group, RESTACK_TIMER));   // gone with the first tick
+    FreeWindowIndex(0, TRUE);
+    DestroyWindow(frame);
+}
+
+TEST_CASE("task-list letters never split a double-byte character")
+{
+    REQUIRE(IsDBCSLeadByte(0x83));   // Shift-JIS
+    IsDBCS = 1;
+    TaskListContext context = {{'M', 'U'}, 2, 0};
+    const char *rows[][2] = {{" \x83\x41\x83\x43", "&\x83\x41\x83\x43"},   // katakana first
+                             {" \x83\x41" "Bc", "\x83\x41" "&Bc"},          // the same: B is free
+                             {" \x83\x41\x83\x43", "\x83\x41\x83\x43"}};     // nothing free
+    for (const auto &row : rows) {
+        char entry[32];
+        strcpy(entry, row[0]);
+        CHECK(std::string(AddMnemonic(entry, &context)) == row[1]);
+    }
+    IsDBCS = 0;
 }

@@ -1,0 +1,120 @@
+// Faults injected from outside: kovw killed and started again, programs that
+// crash or subclass our frames, a task-list menu dismissed, a quick double
+// click. Whatever happens, the other programs go on working.
+#include "kt.h"
+
+#include "common/actions.h"
+
+using namespace kt;
+
+static std::vector<HWND> GroupsOf(HWND frame)
+{
+    std::vector<HWND> groups;
+    for (HWND group : Tops(KOV_BUTTONS_CLASS, "", PidOf(frame)))
+        if (GetWindow(group, GW_OWNER) == frame && IsWindowVisible(group))
+            groups.push_back(group);
+    return groups;
+}
+
+TEST_CASE("kovw killed and started again: one live group per frame, following it")
+{
+    Desk desk;
+    // Offered both as new and by the enumeration: one set of buttons.
+    CHECK(Buttons(desk.Group(desk.Probe("--offer-twice --rect 300,450,400,200"))).size() == 3);
+    std::vector<HWND> frames = {desk.Probe("--rect 50,100,400,300"),
+                                desk.Probe("--rect 500,100,400,300")};
+    for (HWND frame : frames)
+        REQUIRE(desk.Group(frame));
+    TerminateProcess(desk.kovw.hProcess, 1);
+    WaitForSingleObject(desk.kovw.hProcess, 5000);
+    desk.StartKovw();
+    REQUIRE(desk.Settle());
+    for (HWND frame : frames) {
+        REQUIRE(Ping(frame));
+        REQUIRE(GroupsOf(frame).size() == 1);
+        HWND group = GroupsOf(frame)[0];
+        RECT before = Rect(group);
+        SetWindowPos(frame, NULL, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        CHECK(WaitFor([&] { return Rect(group).left != before.left; }));
+        CHECK(desk.Group(frame) == group);
+    }
+}
+
+TEST_CASE("programs that crash leave nothing behind: no question, no full table")
+{
+    Desk desk;
+    for (int i = 0; i < 10; i++) {
+        HWND frame = desk.Probe();
+        REQUIRE(desk.Group(frame));
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, PidOf(frame));
+        TerminateProcess(process, 1);
+        WaitForSingleObject(process, 5000);
+        CloseHandle(process);
+    }
+    CHECK(desk.CloseKovw() == 0);   // not a word about the windows that are gone
+    desk.StartKovw();
+    REQUIRE(desk.Settle());
+    CHECK(desk.mid->HookedWindowCnt == 1);   // kovw's own window
+    std::vector<HWND> many = desk.Probes("--count 130 --rect 10,10,200,100", 130);
+    REQUIRE(WaitFor([&] { return desk.mid->HookedWindowCnt == WIN_TABLE_SIZE; }));
+    for (int i = 0; i < WIN_TABLE_SIZE; i++)
+        CHECK(IsWindow(desk.win[i].hwnd));
+    for (HWND hwnd : many)
+        PostMessageA(hwnd, WM_CLOSE, 0, 0);
+    REQUIRE(WaitFor([&] { return desk.mid->HookedWindowCnt == 1; }));
+    many = desk.Probes("--count 100 --rect 10,10,300,100", 100);
+    for (HWND hwnd : many)
+        CHECK(desk.Group(hwnd));
+}
+
+TEST_CASE("another module subclasses a frame after us; released before and after it unhooks")
+{
+    UINT subclass = RegisterWindowMessageA(PROBE_SUBCLASS_MSG);
+    for (bool releaseFirst : {true, false}) {
+        CAPTURE(releaseFirst);
+        Desk desk;
+        HWND frame = desk.Probe("--unicode");
+        REQUIRE(desk.Group(frame));
+        SendMessageA(frame, subclass, 1, 0);   // an ANSI subclass over the Unicode frame
+        if (!releaseFirst)
+            SendMessageA(frame, subclass, 0, 0);
+        REQUIRE(desk.CloseKovw() == 0);
+        if (releaseFirst)
+            SendMessageA(frame, subclass, 0, 0);
+        // The program's own procedure still gets every message, as sent.
+        REQUIRE(Ping(frame));
+        SetWindowTextW(frame, L"Hello");
+        wchar_t text[16] = L"";
+        GetWindowTextW(frame, text, 16);
+        CHECK(std::wstring(text) == L"Hello");
+        // Offered again: a group, and a program that keeps working.
+        desk.StartKovw();
+        REQUIRE(desk.Settle());
+        CHECK(desk.Group(frame));
+        CHECK(Ping(frame));
+    }
+}
+
+TEST_CASE("a dismissed task list does not take other programs' menu commands")
+{
+    Desk desk;
+    HWND a = desk.Probe(), b = desk.Probe("--rect 500,100,300,200");
+    Spy spy(GetWindowThreadProcessId(a, NULL));
+    PostMessageA(a, KM_ACTION, ACTION_TASKLIST, SOURCE_BUTTON);
+    Menu menu;
+    REQUIRE(spy.Next(&menu));
+    PostMessageA(a, WM_KEYDOWN, VK_ESCAPE, 1);
+    REQUIRE(Ping(a));
+    PostMessageA(b, WM_COMMAND, TASKLIST_FIRST_ID, 0);
+    CHECK(WaitFor([&] { return Ask(b, Q_COMMANDS) == 1; }));
+}
+
+TEST_CASE("a quick second click on roll-up is one more click")
+{
+    Desk desk;
+    HWND frame = desk.Probe("--rect 150,150,400,300");
+    RECT rollup = Buttons(desk.Group(frame))[0].second;
+    int sizes = Ask(frame, Q_SIZES);
+    Click(Centre(rollup), 0, 2);
+    CHECK(WaitFor([&] { return Ask(frame, Q_SIZES) == sizes + 1 && Height(frame) == 300; }));
+}

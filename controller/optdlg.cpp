@@ -168,7 +168,9 @@ static void FindUserCommand(HWND dialog)
     char file[FIND_FILE_SIZE];
     FirstWord(current, file, sizeof(file));
     OPENFILENAMEA ofn = {};
-    ofn.lStructSize = sizeof(ofn);
+    // The record of Windows 4: Windows 95 and NT 4 refuse the longer one of
+    // later headers, and later systems take this one too.
+    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
     ofn.hwndOwner = dialog;
     ofn.lpstrFilter = "Programs (*.exe,*.com,*.pif,*.bat)\0*.exe;*.com;*.pif;*.bat\0"
                       "All files (*.*)\0*.*\0";

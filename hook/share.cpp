@@ -182,9 +182,13 @@ void PinLibraryCS(void)
     static bool pinned;
     if (pinned)
         return;
-    HMODULE self;
-    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
-                       (LPCSTR)&PinLibraryCS, &self);
+    // A reference of our own that is never given back, taken by the
+    // library's own file name: every Windows has that, from 95 and NT 4 on.
+    // Built into a program (unit tests) there is no library to hold.
+    char path[MAX_PATH];
+    DWORD n = hInstKovDll ? GetModuleFileNameA(hInstKovDll, path, sizeof(path)) : 0;
+    if (n > 0 && n < sizeof(path))
+        LoadLibraryA(path);
     pinned = true;
 }
 

@@ -42,8 +42,6 @@ static const int ActionCount = sizeof(Action) / sizeof(Action[0]);
 static OptionsRecord WorkOptions;
 static ExceptionList WorkXcept;
 
-void RememberOpenDialog(HWND dialog);
-
 struct FlagBox {
     int id;
     uint32_t bit;
@@ -116,7 +114,7 @@ static void ExtendTitle(HWND dialog)
 
 static void OnInitDialog(HWND dialog)
 {
-    RememberOpenDialog(dialog);
+    RememberOpenDialog(IDD_OPTIONS, dialog);
     WorkOptions = *Opt;
     WorkXcept = *Xcept;
     if (WorkOptions.StartMode == 0)

@@ -259,10 +259,16 @@ static void OnOk(HWND dialog)
     }
     CopyString(UserCommandOf(&WorkOptions), USER_COMMAND_SIZE, command);
 
+    // Past the screen's width the buttons would sit off every window.
     BOOL valid = FALSE;
     int offset = (int)GetDlgItemInt(dialog, IDC_EDGEOFFSET, &valid, TRUE);
-    if (valid)
-        WorkOptions.EdgeOffsetLeft = WorkOptions.EdgeOffsetRight = offset;
+    if (!valid || offset < 0 || offset > MaxEdgeOffset()) {
+        char text[SMB_TEXT_SIZE];
+        FormatString(text, sizeof(text), SID_MB_EDGEOFFSET, (int)MaxEdgeOffset());
+        Warn(text);
+        return;
+    }
+    WorkOptions.EdgeOffsetLeft = WorkOptions.EdgeOffsetRight = offset;
     ReadSlot(dialog, IDC_MIDDLEACTION, WorkOptions.MouseAction[SLOT_MIDDLE]);
     ReadSlot(dialog, IDC_CTRLRIGHTACTION, WorkOptions.MouseAction[SLOT_CTRL_RIGHT]);
     WorkOptions.BypassShutdownConfirm = Checked(dialog, IDC_BYPASSSHUTDOWN);

@@ -8,8 +8,6 @@
 
 #define VERSION_LINE_SIZE 64
 
-void RememberOpenDialog(HWND dialog);
-
 int DisplayHelpFile(HWND owner)
 {
     static char editor[MAX_PATH];
@@ -30,7 +28,7 @@ INT_PTR CALLBACK AboutDlgBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 {
     switch (message) {
     case WM_INITDIALOG: {
-        RememberOpenDialog(dialog);
+        RememberOpenDialog(IDD_ABOUT, dialog);
         char line[VERSION_LINE_SIZE];
         FormatString(line, sizeof(line), "Version %s", KOV_VERSION_TEXT);
         AppendString(line, sizeof(line), " 32bit");

@@ -179,40 +179,65 @@ void ParseXceptions(const char *bytes, int length, ExceptionList *list)
         StoreXception(list, start, (int)(bytes + length - start));
 }
 
-static bool LoadOptionsFile(void)
+enum Loaded { LOAD_MISSING, LOAD_UNREADABLE, LOAD_INVALID, LOAD_ACCEPTED };
+
+// Read and write sharing, so that a file another program holds open for
+// writing (an editor, say) can still be read.
+static HANDLE OpenForReading(const char *path, Loaded *state)
 {
-    HANDLE file = CreateFileA(szOptIniName, GENERIC_READ, FILE_SHARE_READ, NULL,
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    DWORD error = GetLastError();
     if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD read = 0;
-    BOOL ok = ReadFile(file, Opt, sizeof(*Opt), &read, NULL);
-    // One byte more than the record means the file is too long.
-    char extra;
-    DWORD more = 0;
-    if (ok && read == sizeof(*Opt))
-        ReadFile(file, &extra, 1, &more, NULL);
-    CloseHandle(file);
-    return ok && read == sizeof(*Opt) && more == 0 &&
-           memcmp(Opt->EndMarker, END_MARKER_TEXT, 3) == 0;
+        *state = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? LOAD_MISSING
+                                                                                : LOAD_UNREADABLE;
+    return file;
 }
 
-static void LoadXceptionsFile(void)
+static Loaded LoadOptionsFile(void)
 {
-    Xcept->Count = 0;
-    HANDLE file = CreateFileA(szXceptIniName, GENERIC_READ, FILE_SHARE_READ, NULL,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    Loaded state;
+    HANDLE file = OpenForReading(szOptIniName, &state);
     if (file == INVALID_HANDLE_VALUE)
-        return;
-    char *buffer = (char *)malloc(XCEPT_BUFFER_SIZE);
-    if (buffer) {
-        DWORD read = 0;
-        if (!ReadFile(file, buffer, XCEPT_READ_LIMIT, &read, NULL))
-            read = 0;
-        ParseXceptions(buffer, (int)read, Xcept);
-        free(buffer);
-    }
+        return state;
+    DWORD read = 0, more = 0;
+    char extra;   // one byte more than the record means the file is too long
+    bool ok = ReadFile(file, Opt, sizeof(*Opt), &read, NULL) &&
+              (read != sizeof(*Opt) || ReadFile(file, &extra, 1, &more, NULL));
     CloseHandle(file);
+    if (!ok)
+        return LOAD_UNREADABLE;
+    return read == sizeof(*Opt) && more == 0 && memcmp(Opt->EndMarker, END_MARKER_TEXT, 3) == 0
+               ? LOAD_ACCEPTED
+               : LOAD_INVALID;
+}
+
+static Loaded LoadXceptionsFile(void)
+{
+    Loaded state;
+    HANDLE file = OpenForReading(szXceptIniName, &state);
+    if (file == INVALID_HANDLE_VALUE)
+        return state;
+    char *buffer = (char *)malloc(XCEPT_BUFFER_SIZE);
+    DWORD read = 0;
+    bool ok = buffer && ReadFile(file, buffer, XCEPT_READ_LIMIT, &read, NULL);
+    CloseHandle(file);
+    if (ok) {
+        Xcept->Count = 0;
+        ParseXceptions(buffer, (int)read, Xcept);
+    }
+    free(buffer);
+    return ok ? LOAD_ACCEPTED : LOAD_UNREADABLE;
+}
+
+int32_t MaxEdgeOffset(void)
+{
+    return GetSystemMetrics(SM_CXSCREEN);
+}
+
+static int32_t ClampEdgeOffset(int32_t offset)
+{
+    return offset < 0 ? 0 : offset > MaxEdgeOffset() ? MaxEdgeOffset() : offset;
 }
 
 int InitializeOptions(void)
@@ -220,22 +245,40 @@ int InitializeOptions(void)
     GetHookData(&Opt, &Xcept);
     ZeroMemory(Opt, sizeof(*Opt));
 
-    bool exists = GetFileAttributesA(szOptIniName) != INVALID_FILE_ATTRIBUTES;
-    bool accepted = exists && LoadOptionsFile();
-    if (exists && !accepted)
-        DeleteFileA(szOptIniName);
-    if (accepted) {
+    // Only a file that was read and found wrong is deleted; one that cannot
+    // be read now is the user's all the same, and stays until they save.
+    switch (LoadOptionsFile()) {
+    case LOAD_ACCEPTED:
         CheckForOptionsVersionUpdate(Opt);
-    } else {
+        // Any offset passes the file's checks; one past the screen would
+        // put the buttons off the window. In memory only: the file stays.
+        Opt->EdgeOffsetLeft = ClampEdgeOffset(Opt->EdgeOffsetLeft);
+        Opt->EdgeOffsetRight = ClampEdgeOffset(Opt->EdgeOffsetRight);
+        break;
+    case LOAD_UNREADABLE:
+        SetDefaultOptions(Opt);
+        break;
+    case LOAD_INVALID:
+        DeleteFileA(szOptIniName);
         SetDefaultOptions(Opt);
         SaveOptions();
+        break;
+    case LOAD_MISSING:
+        SetDefaultOptions(Opt);
+        SaveOptions();
+        break;
     }
 
-    if (FileExists(szXceptIniName)) {
-        LoadXceptionsFile();
-    } else {
+    switch (LoadXceptionsFile()) {
+    case LOAD_MISSING:
         SetDefaultXceptions(Xcept);
         SaveXceptions();
+        break;
+    case LOAD_UNREADABLE:
+        SetDefaultXceptions(Xcept);
+        break;
+    default:
+        break;
     }
     return 0;
 }
@@ -282,37 +325,24 @@ void CheckForOptionsVersionUpdate(OptionsRecord *options)
 
 int SaveOptions(void)
 {
-    HANDLE file = CreateFileA(szOptIniName, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) {
+    if (WriteWholeFile(szOptIniName, Opt, sizeof(*Opt)) != 0)
         MessageBoxA(NULL, "Error: Cannot save options to file.", "Save Kov Options", MB_OK);
-        return 0;
-    }
-    DWORD written;
-    WriteFile(file, Opt, sizeof(*Opt), &written, NULL);
-    CloseHandle(file);
     return 0;
 }
 
+// The whole text is made first, so that it is written in one piece.
 int SaveXceptions(void)
 {
-    HANDLE file = CreateFileA(szXceptIniName, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) {
-        MessageBoxA(NULL, "Error: Cannot save exceptions to file.", "Save Kov Options", MB_OK);
-        return 0;
-    }
-    int count = Xcept->Count;
-    if (count < 0)
-        count = 0;
-    if (count > XCEPT_MAX_NAMES)
-        count = XCEPT_MAX_NAMES;
+    char text[XCEPT_MAX_NAMES * (XCEPT_NAME_SIZE + 2)];
+    int count = Xcept->Count < 0 ? 0 : Xcept->Count > XCEPT_MAX_NAMES ? XCEPT_MAX_NAMES : Xcept->Count;
+    DWORD length = 0;
     for (int i = 0; i < count; i++) {
-        DWORD written;
-        WriteFile(file, Xcept->Name[i], (DWORD)strnlen(Xcept->Name[i], XCEPT_NAME_SIZE),
-                  &written, NULL);
-        WriteFile(file, "\r\n", 2, &written, NULL);
+        size_t name = strnlen(Xcept->Name[i], XCEPT_NAME_SIZE);
+        memcpy(text + length, Xcept->Name[i], name);
+        memcpy(text + length + name, "\r\n", 2);
+        length += (DWORD)name + 2;
     }
-    CloseHandle(file);
+    if (WriteWholeFile(szXceptIniName, text, length) != 0)
+        MessageBoxA(NULL, "Error: Cannot save exceptions to file.", "Save Kov Options", MB_OK);
     return 0;
 }

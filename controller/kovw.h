@@ -30,8 +30,8 @@ extern int   HookIsLoaded;
 extern int   IsDBCS;
 extern DWORD WinMajorVersion;
 
-// main.cpp
-int  SaveHomePath(HINSTANCE instance);
+// startup.cpp
+int  SaveHomePath(HINSTANCE instance);   // -1: a file name would not fit
 void InitSystemParams(void);
 void RemoveRecentDocuments(void);
 
@@ -57,9 +57,14 @@ void ParseXceptions(const char *bytes, int length, ExceptionList *list);
 int  SaveOptions(void);
 int  SaveXceptions(void);
 int  GetWindowsDirectoryPath(char *path, int size, const char *file);
+int32_t MaxEdgeOffset(void);
+
+// safefile.cpp
+int  WriteWholeFile(const char *path, const void *bytes, DWORD size);   // 0, or -1
 
 // mainwnd.cpp
 LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+void RememberOpenDialog(int dialogId, HWND dialog);
 
 // tray.cpp
 void MakeTrayIcon(HWND hwnd, UINT id, HICON icon);

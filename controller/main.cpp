@@ -1,6 +1,7 @@
 // Start-up, message loop and shut-down of kovw.
 #include "kovw.h"
 #include "resource.h"
+#include "strings.h"
 #include "../common/messages.h"
 #include "../common/strutil.h"
 #include "../hook/debuglog.h"
@@ -53,7 +54,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int)
         return 0;
     }
     hInst = instance;
-    SaveHomePath(instance);
+    if (SaveHomePath(instance) != 0) {
+        StringMessageBox(NULL, SID_MB_HOMETOOLONG, SID_MBTBAR_ERROR, MB_OK | MB_ICONERROR);
+        return 1;
+    }
 
     OSVERSIONINFOA version = {};
     version.dwOSVersionInfoSize = sizeof(version);

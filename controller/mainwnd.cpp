@@ -9,7 +9,14 @@
 #define MAIN_WIDTH_CHARS       32
 #define NONCLIENTMETRICS_V4    340   // the record without the padded border
 
-static HWND OpenDialog;   // a modal dialog of ours that is open, if any
+// Our modal dialogs that are open, one slot each: either may be asked for
+// from the tray while the other is open.
+static HWND OpenAbout, OpenOptions;
+
+static HWND *DialogSlot(int dialogId)
+{
+    return dialogId == IDD_ABOUT ? &OpenAbout : &OpenOptions;
+}
 
 static void SetMainMenu(HWND hwnd, int menuId)
 {
@@ -68,17 +75,18 @@ static void ToggleSuspend(HWND hwnd)
 // One copy of each dialog at a time: a second request brings it forward.
 static void RunDialog(HWND hwnd, int dialogId, DLGPROC proc)
 {
-    if (OpenDialog && IsWindow(OpenDialog)) {
-        SetForegroundWindow(OpenDialog);
+    HWND *slot = DialogSlot(dialogId);
+    if (*slot && IsWindow(*slot)) {
+        SetForegroundWindow(*slot);
         return;
     }
     DialogBoxParamA(hInst, MAKEINTRESOURCEA(dialogId), hwnd, proc, 0);
-    OpenDialog = NULL;
+    *slot = NULL;
 }
 
-void RememberOpenDialog(HWND dialog)
+void RememberOpenDialog(int dialogId, HWND dialog)
 {
-    OpenDialog = dialog;
+    *DialogSlot(dialogId) = dialog;
 }
 
 static void OnCommand(HWND hwnd, int id)

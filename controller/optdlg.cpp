@@ -42,8 +42,6 @@ static const int ActionCount = sizeof(Action) / sizeof(Action[0]);
 static OptionsRecord WorkOptions;
 static ExceptionList WorkXcept;
 
-void RememberOpenDialog(HWND dialog);
-
 struct FlagBox {
     int id;
     uint32_t bit;
@@ -116,7 +114,7 @@ static void ExtendTitle(HWND dialog)
 
 static void OnInitDialog(HWND dialog)
 {
-    RememberOpenDialog(dialog);
+    RememberOpenDialog(IDD_OPTIONS, dialog);
     WorkOptions = *Opt;
     WorkXcept = *Xcept;
     if (WorkOptions.StartMode == 0)
@@ -168,7 +166,9 @@ static void FindUserCommand(HWND dialog)
     char file[FIND_FILE_SIZE];
     FirstWord(current, file, sizeof(file));
     OPENFILENAMEA ofn = {};
-    ofn.lStructSize = sizeof(ofn);
+    // The record of Windows 4: Windows 95 and NT 4 refuse the longer one of
+    // later headers, and later systems take this one too.
+    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
     ofn.hwndOwner = dialog;
     ofn.lpstrFilter = "Programs (*.exe,*.com,*.pif,*.bat)\0*.exe;*.com;*.pif;*.bat\0"
                       "All files (*.*)\0*.*\0";
@@ -259,10 +259,16 @@ static void OnOk(HWND dialog)
     }
     CopyString(UserCommandOf(&WorkOptions), USER_COMMAND_SIZE, command);
 
+    // Past the screen's width the buttons would sit off every window.
     BOOL valid = FALSE;
     int offset = (int)GetDlgItemInt(dialog, IDC_EDGEOFFSET, &valid, TRUE);
-    if (valid)
-        WorkOptions.EdgeOffsetLeft = WorkOptions.EdgeOffsetRight = offset;
+    if (!valid || offset < 0 || offset > MaxEdgeOffset()) {
+        char text[SMB_TEXT_SIZE];
+        FormatString(text, sizeof(text), SID_MB_EDGEOFFSET, (int)MaxEdgeOffset());
+        Warn(text);
+        return;
+    }
+    WorkOptions.EdgeOffsetLeft = WorkOptions.EdgeOffsetRight = offset;
     ReadSlot(dialog, IDC_MIDDLEACTION, WorkOptions.MouseAction[SLOT_MIDDLE]);
     ReadSlot(dialog, IDC_CTRLRIGHTACTION, WorkOptions.MouseAction[SLOT_CTRL_RIGHT]);
     WorkOptions.BypassShutdownConfirm = Checked(dialog, IDC_BYPASSSHUTDOWN);

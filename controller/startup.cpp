@@ -7,21 +7,32 @@
 
 #define RECENT_PATH_SIZE   256
 
+// A name cut to fit would be another file, which would then be read,
+// deleted and written as if it were ours.
+static bool HomeName(char *name, const char *home, const char *file)
+{
+    if (strlen(home) + strlen(file) >= HOME_PATH_SIZE)
+        return false;
+    FormatString(name, HOME_PATH_SIZE, "%s%s", home, file);
+    return true;
+}
+
 int SaveHomePath(HINSTANCE instance)
 {
     char module[MAX_PATH], full[MAX_PATH];
-    char drive[_MAX_DRIVE], dir[_MAX_DIR], name[_MAX_FNAME], ext[_MAX_EXT];
     DWORD n = GetModuleFileNameA(instance, module, sizeof(module));
-    if (n == 0 || n >= sizeof(module))
-        module[0] = 0;
-    if (!_fullpath(full, module, sizeof(full)))
-        CopyString(full, sizeof(full), module);
-    _splitpath(full, drive, dir, name, ext);
-    FormatString(HomePath, sizeof(HomePath), "%s%s", drive, dir);
-    FormatString(szOptIniName, sizeof(szOptIniName), "%s%skovopt.ini", drive, dir);
-    FormatString(szXceptIniName, sizeof(szXceptIniName), "%s%skovxcept.ini", drive, dir);
-    FormatString(szHelpFile, sizeof(szHelpFile), "%s%sreadme.kov", drive, dir);
-    return 0;
+    if (n == 0 || n >= sizeof(module) || !_fullpath(full, module, sizeof(full)))
+        return -1;
+    char *slash = strrchr(full, '\\');   // a full path always has one
+    if (!slash)
+        return -1;
+    slash[1] = 0;
+    CopyString(HomePath, sizeof(HomePath), full);
+    return HomeName(szOptIniName, full, "kovopt.ini") &&
+                   HomeName(szXceptIniName, full, "kovxcept.ini") &&
+                   HomeName(szHelpFile, full, "readme.kov")
+               ? 0
+               : -1;
 }
 
 void InitSystemParams(void)

@@ -17,6 +17,12 @@ const char *SID_MB_ACCESS =
     "You will not be able to access Kov if you have Suspend and Hide on startup and "
     "Remove from tasklist. Save cancelled.";
 const char *SID_MB_CMDNOTFOUND = "User command not found. Leave blank to disable. Save cancelled.";
+const char *SID_MB_EDGEOFFSET =
+    "Pels from edge of titlebar must be a number from 0 to %d (the screen width). Save cancelled.";
+const char *SID_MBTBAR_ERROR = "Kov Error";
+const char *SID_MB_HOMETOOLONG =
+    "The path of the folder Kov was started from is too long for its settings files. "
+    "Move Kov to a folder with a shorter path.";
 
 int StringMessageBox(HWND owner, const char *text, const char *caption, UINT type)
 {

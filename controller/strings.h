@@ -21,6 +21,9 @@ extern const char *SID_MBTBAR_NEWOPTIONS;
 extern const char *SID_MB_NEWOPTIONS;
 extern const char *SID_MB_ACCESS;
 extern const char *SID_MB_CMDNOTFOUND;
+extern const char *SID_MB_EDGEOFFSET;    // a format: the screen width
+extern const char *SID_MBTBAR_ERROR;
+extern const char *SID_MB_HOMETOOLONG;
 
 int StringMessageBox(HWND owner, const char *text, const char *caption, UINT type);
 

@@ -9,7 +9,7 @@
 
 #define RUN_ERROR_SIZE 300
 
-static bool IsAction(int action)
+bool IsKnownAction(int action)
 {
     switch (action) {
     case ACTION_CLOSE:
@@ -100,7 +100,7 @@ static void UndoMinimizeAll(void)
 
 int ExecuteSystemCommand(HWND hwnd, int index, int action, int source)
 {
-    if (!IsAction(action))
+    if (!IsKnownAction(action))
         return 0;
     HWND target = index >= 0 ? Win[index].hwnd : hwnd;
     LONG style = GetWindowLongA(target, GWL_STYLE);

@@ -161,9 +161,12 @@ static bool KeyDown(int key)
     return ((GetKeyState(key) | GetAsyncKeyState(key)) & 0x8000) != 0;
 }
 
+// A code the executor does not know (a file may hold any) is no action:
+// taking the click for it would only lose the click.
 static int SlotAction(int slot)
 {
-    return (int)Op.MouseAction[slot].ActionId;
+    int action = (int)Op.MouseAction[slot].ActionId;
+    return IsKnownAction(action) ? action : ACTION_NONE;
 }
 
 static void PostGesture(HWND hwnd, int action)

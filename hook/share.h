@@ -154,6 +154,7 @@ HWND GetHwndForAction(HWND hwnd, int action);
 
 // Command executor (execute.cpp).
 int  ExecuteSystemCommand(HWND hwnd, int index, int action, int source);
+bool IsKnownAction(int action);   // one ExecuteSystemCommand carries out
 
 // Window operations (winops.cpp, rollup.cpp, tasklist.cpp).
 int  SetAnimation(int enable);

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds Kov and runs it under Wine.
-#  - On your display (DISPLAY set): kovw runs until you close its window.
-#  - Without a display: kovw runs on an Xvfb display inside a Windows-like
-#    desktop with a taskbar, next to two Wine programs; a screenshot is left
-#    in build/kov-desktop.png and everything is ended again. With KOV_DEMO=1
-#    the screenshot shows Notepad rolled up and Kov's task-list menu open.
+# Sets up the machine, builds Kov and runs it under Wine, next to Notepad.
+#  - On your display (DISPLAY set): Kov runs in a Windows-like desktop with
+#    a taskbar and a tray, sized to your screen, until you close Kov's
+#    window. KOV_WINDOWS=own gives every program a window of its own on your
+#    display instead (your window manager draws their title bars).
+#  - Without a display: the same desktop on an Xvfb display, also with
+#    Minesweeper; a screenshot is left in build/kov-desktop.png and
+#    everything is ended again. With KOV_DEMO=1 the screenshot shows Notepad
+#    rolled up and Kov's task-list menu open.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${KOV_BUILD_DIR:-$root/build}
@@ -13,9 +16,26 @@ source "$root/scripts/xdisplay.sh"
 
 bash "$root/scripts/setup.sh"
 bash "$root/scripts/build.sh"
+kovwine=$root/scripts/kovwine
 
 if [[ -n "${DISPLAY:-}" ]]; then
-    KOV_WINE_SLOT=user KOV_WINE_DESKTOP=none exec "$root/scripts/kovwine" "$build/bin/kovw.exe" "$@"
+    if [[ "${KOV_WINDOWS:-}" == own ]]; then
+        export KOV_WINE_SLOT=user-own KOV_WINE_DESKTOP=none
+    else
+        export KOV_WINE_SLOT=user KOV_WINE_DESKTOP=shell
+        "$root/scripts/wineprefix-init" "$build/wine/user" shell
+        # The desktop fills the screen, less room for the host's own panels.
+        size=$(xdpyinfo | awk '/dimensions:/ { split($2, d, "x"); print d[1] - 40 "x" d[2] - 80 }')
+        WINEPREFIX=$build/wine/user WINEDEBUG=-all wine reg add \
+            'HKCU\Software\Wine\Explorer\Desktops' /v shell /d "$size" /f >/dev/null 2>&1
+        # The desktop that reg opened has the old size: let it go first.
+        WINEPREFIX=$build/wine/user timeout 30 wineserver -w || true
+    fi
+    "$kovwine" notepad &
+    "$kovwine" "$build/bin/kovw.exe" /NM "$@" || true
+    # Kov is closed: what else runs in this prefix was started here.
+    WINEPREFIX=$build/wine/$KOV_WINE_SLOT wineserver -k 2>/dev/null || true
+    exit 0
 fi
 
 export KOV_WINE_SLOT=main
@@ -31,14 +51,14 @@ cleanup() {
 trap cleanup EXIT
 
 "$root/scripts/wineprefix-init" "$prefix" shell
-"$root/scripts/kovwine" "$build/bin/kovw.exe" /NM "$@" & pids+=($!)
+"$kovwine" "$build/bin/kovw.exe" /NM "$@" & pids+=($!)
 sleep 3
-"$root/scripts/kovwine" notepad & pids+=($!)
-"$root/scripts/kovwine" winemine & pids+=($!)
+"$kovwine" notepad & pids+=($!)
+"$kovwine" winemine & pids+=($!)
 # Give the programs time to open and Kov time to dress their title bars.
 sleep 8
 if [[ "${KOV_DEMO:-}" == 1 ]]; then
-    "$root/scripts/kovwine" "$build/bin/kovdemo.exe"
+    "$kovwine" "$build/bin/kovdemo.exe"
     sleep 2
 fi
 import -window root "$screenshot"

@@ -217,10 +217,9 @@ bool Spy::Next(Menu *menu, DWORD ms)
         return false;
     seen = last->serial;
     *menu = Menu();
-    menu->count = last->count;
-    menu->defaultId = last->defaultId;
     for (int i = 0; i < last->count; i++)
         menu->texts.push_back((const char *)last->texts[i]);
+    menu->defaultId = last->defaultId;
     return true;
 }
 

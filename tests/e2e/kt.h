@@ -86,8 +86,8 @@ COLORREF Pixel(int x, int y);
 // Popup menus (or a menu bar) of a thread of another process, read inside
 // that process by spy.dll.
 struct Menu {
-    int count = 0, defaultId = -1;
     std::vector<std::string> texts;   // separators are empty
+    int defaultId = -1;
 };
 class Spy {
 public:
@@ -131,10 +131,7 @@ public:
 
     // Starts probe.exe (or exe) with args; its windows, oldest first.
     std::vector<HWND> Probes(const std::string &args, int count = 1, const std::string &exe = "");
-    HWND Probe(const std::string &args = "", const std::string &exe = "")
-    {
-        return Probes(args, 1, exe)[0];
-    }
+    HWND Probe(const std::string &args = "", const std::string &exe = "") { return Probes(args, 1, exe)[0]; }
 
     // The home's library and its shared section.
     OptionsRecord *op = nullptr;

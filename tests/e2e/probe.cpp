@@ -109,44 +109,36 @@ static const char *CommandLineTail()
     return *line ? line + 1 : line;
 }
 
+static int Argc;
+static char **Argv;
+
+// The value given after option name, or otherwise; and whether a flag is given.
+static const char *Get(const char *name, const char *otherwise)
+{
+    for (int i = 1; i + 1 < Argc; i++)
+        if (!strcmp(Argv[i], name))
+            return Argv[i + 1];
+    return otherwise;
+}
+
+static bool Flag(const char *name)
+{
+    return Get(name, NULL) || (Argc > 1 && !strcmp(Argv[Argc - 1], name));
+}
+
 int main(int argc, char **argv)
 {
-    const char *cls = "KovProbe", *title = "Probe", *dialog = NULL;
-    DWORD style = WS_OVERLAPPEDWINDOW, exStyle = 0;
-    int x = 100, y = 100, w = 400, h = 300, count = 1;
-    bool hidden = false, disabled = false, child = false, drop = false, twice = false;
-    for (int i = 1; i < argc; i++) {
-        const char *a = argv[i], *next = i + 1 < argc ? argv[i + 1] : "";
-        bool takes = true;
-        if (!strcmp(a, "--class"))
-            cls = next;
-        else if (!strcmp(a, "--title"))
-            title = next;
-        else if (!strcmp(a, "--style"))
-            style = strtoul(next, NULL, 16);
-        else if (!strcmp(a, "--exstyle"))
-            exStyle = strtoul(next, NULL, 16);
-        else if (!strcmp(a, "--rect"))
-            sscanf(next, "%d,%d,%d,%d", &x, &y, &w, &h);
-        else if (!strcmp(a, "--count"))
-            count = atoi(next);
-        else if (!strcmp(a, "--min-track-height"))
-            MinTrack = atoi(next);
-        else if (!strcmp(a, "--owned-dialog"))
-            dialog = next;
-        else
-            takes = false;
-        i += takes;
-        hidden |= !strcmp(a, "--hidden");
-        disabled |= !strcmp(a, "--disabled");
-        child |= !strcmp(a, "--child");
-        drop |= !strcmp(a, "--drop-caption");
-        Keep |= !strcmp(a, "--keep");
-        Unicode |= !strcmp(a, "--unicode");
-        twice |= !strcmp(a, "--offer-twice");
-        if (!strcmp(a, "--cmdline-title"))
-            title = CommandLineTail();
-    }
+    Argc = argc, Argv = argv;
+    const char *cls = Get("--class", "KovProbe"), *dialog = Get("--owned-dialog", NULL);
+    const char *title = Flag("--cmdline-title") ? CommandLineTail() : Get("--title", "Probe");
+    DWORD style = strtoul(Get("--style", "CF0000"), NULL, 16);
+    DWORD exStyle = strtoul(Get("--exstyle", "0"), NULL, 16);
+    int x, y, w, h, count = atoi(Get("--count", "1"));
+    sscanf(Get("--rect", "100,100,400,300"), "%d,%d,%d,%d", &x, &y, &w, &h);
+    MinTrack = atoi(Get("--min-track-height", "0"));
+    Keep = Flag("--keep"), Unicode = Flag("--unicode");
+    bool hidden = Flag("--hidden"), disabled = Flag("--disabled"), child = Flag("--child");
+    bool drop = Flag("--drop-caption"), twice = Flag("--offer-twice");
     QueryMsg = RegisterWindowMessageA(PROBE_QUERY_MSG);
     PingMsg = RegisterWindowMessageA(PROBE_PING_MSG);
     FreezeMsg = RegisterWindowMessageA(PROBE_FREEZE_MSG);

@@ -218,11 +218,16 @@ static bool OnRestackTimer(int index, HWND group, UINT msg, WPARAM wParam)
 
 // A click on the group is a click on its frame's title bar: the frame is
 // activated, not the group.
-static LRESULT OnMouseActivate(int index)
+static LRESULT OnMouseActivate(int index, HWND group)
 {
     HWND frame = Win[index].hwnd;
-    if (GetForegroundWindow() != frame)
+    if (GetForegroundWindow() != frame) {
         SetForegroundWindow(frame);
+        // Under Wine the frame is raised above its group as it becomes
+        // active: the group goes back on top before the click is done, or
+        // the next click would land on the title bar.
+        ShowButtons(index, group);
+    }
     return MA_NOACTIVATE;
 }
 
@@ -232,7 +237,7 @@ LRESULT CALLBACK ButtonsProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     if (index < 0)
         return DefWindowProcA(hwnd, msg, wParam, lParam);
     if (msg == WM_MOUSEACTIVATE)
-        return OnMouseActivate(index);
+        return OnMouseActivate(index, hwnd);
     LRESULT result = 0;
     if (OnRestackTimer(index, hwnd, msg, wParam) ||
         ProcessButtonsProcMsg(index, hwnd, msg, wParam, lParam, &result))

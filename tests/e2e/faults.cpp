@@ -113,8 +113,8 @@ TEST_CASE("a quick second click on roll-up is one more click")
 {
     Desk desk;
     HWND frame = desk.Probe("--rect 150,150,400,300");
-    RECT rollup = Buttons(desk.Group(frame))[0].second;
+    POINT rollup = ButtonAt(desk.Group(frame), 0);
     int sizes = Ask(frame, Q_SIZES);
-    Click(Centre(rollup), 0, 2);
+    Click(rollup, 0, 2);
     CHECK(WaitFor([&] { return Ask(frame, Q_SIZES) == sizes + 1 && Height(frame) == 300; }));
 }

@@ -148,13 +148,20 @@ void MoveTo(POINT at)
     move.mi.dx = at.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
     move.mi.dy = at.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
     move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    SendInput(1, &move, sizeof(INPUT));
+    // A move can be lost while the active window changes: sent again.
     POINT now;
-    WaitFor([&] { return GetCursorPos(&now) && now.x == at.x && now.y == at.y; }, 2000);
+    REQUIRE(WaitFor([&] {
+        SendInput(1, &move, sizeof(INPUT));
+        return WaitFor([&] { return GetCursorPos(&now) && now.x == at.x && now.y == at.y; }, 300);
+    }));
 }
 
-void Button(int button, bool down)
+void Button(int button, bool down, bool doubleClick)
 {
+    static DWORD pressed[3];
+    if (down && !doubleClick)
+        WaitFor([&] { return GetTickCount() - pressed[button] > GetDoubleClickTime() + 100; });
+    pressed[button] = down ? GetTickCount() : pressed[button];
     static const DWORD flags[3][2] = {{MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN},
                                       {MOUSEEVENTF_RIGHTUP, MOUSEEVENTF_RIGHTDOWN},
                                       {MOUSEEVENTF_MIDDLEUP, MOUSEEVENTF_MIDDLEDOWN}};
@@ -167,7 +174,7 @@ void Click(POINT at, int button, int times)
 {
     MoveTo(at);
     for (int i = 0; i < 2 * times; i++)
-        Button(button, i % 2 == 0);
+        Button(button, i % 2 == 0, i > 0);
 }
 
 void Xdo(const std::string &words)
@@ -398,6 +405,14 @@ std::vector<std::pair<int, RECT>> Buttons(HWND group)
     std::sort(buttons.begin(), buttons.end(),
               [](const auto &a, const auto &b) { return a.second.left < b.second.left; });
     return buttons;
+}
+
+POINT ButtonAt(HWND group, int i)
+{
+    POINT at = Centre(Buttons(group)[i].second);
+    auto onTop = [&] { return GetParent(WindowFromPoint(at)) == group; };
+    REQUIRE(WaitFor([&] { return onTop() && (Sleep(600), onTop()); }));
+    return at;
 }
 
 }  // namespace kt

@@ -72,8 +72,9 @@ bool Ping(HWND probe);   // returns once everything posted before is handled
 
 // Input as the user gives it. Keys held at the display itself: under Wine a
 // key pressed with SendInput is forgotten when the pointer moves.
+// A press waits until it can be no double click, unless it is meant to be.
 void MoveTo(POINT at);
-void Button(int button, bool down);   // 0 left, 1 right, 2 middle
+void Button(int button, bool down, bool doubleClick = false);   // 0 left, 1 right, 2 middle
 void Click(POINT at, int button = 0, int times = 1);
 void Xdo(const std::string &words);
 struct Hold {
@@ -151,6 +152,10 @@ private:
 
 // The group's buttons left to right: control id and screen rectangle.
 std::vector<std::pair<int, RECT>> Buttons(HWND group);
+// Where to click button i, once the group stays on top of its frame: under
+// Wine a frame that becomes active is raised over its group until the group
+// restacks itself, half a second later at most.
+POINT ButtonAt(HWND group, int i);
 
 // The shared section behind the exception list and from _UnMinAll on, as the
 // library declares it (checked against its exports when a Desk loads it).

@@ -61,7 +61,7 @@ TEST_CASE("the shut-down dialog, chosen or known by its title, is confirmed with
     };
     Shell desk("--class Shell_TrayWnd Programs Documents Settings Find");
     for (auto [user, title, key, option, answer] : rows) {
-        INFO(title);
+        CAPTURE(std::string(title));
         desk.op->BypassShutdownConfirm = option;
         std::optional<Hold> hold;
         if (key)

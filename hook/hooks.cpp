@@ -8,7 +8,6 @@
 #include <string.h>
 
 #define SNAP_CLASS_SIZE 20
-#define SHUTDOWN_MENU_ID 506   // the Start menu's shut-down entry
 
 UINT CreateAllBtnsMsg, DestroyAllBtnsMsg, SysTaskbarInitMsg;
 
@@ -34,15 +33,6 @@ LRESULT CALLBACK CBTHookProc(int code, WPARAM wParam, LPARAM lParam)
             PostMessageA((HWND)wParam, KM_SNAPFOCUS, wParam, 0);
     }
     return CallNextHookEx(CBThandle, code, wParam, lParam);
-}
-
-static void SubclassTaskbar(void)
-{
-    if (SysTaskbarOldFrameProc || !hwndShutdownManager)
-        return;
-    PinLibraryCS();
-    SysTaskbarOldFrameProc = SetWindowProcCS(hwndShutdownManager, SysTaskbarSubclassProc,
-                                             IsWindowUnicode(hwndShutdownManager));
 }
 
 static void OnSnapFocus(HWND hwnd)
@@ -133,12 +123,14 @@ LRESULT CALLBACK GetMsgHookProc(int code, WPARAM wParam, LPARAM lParam)
         break;
     default:
         RegisterKovMessages();
+        if (msg->message == CreateAllBtnsMsg)
+            ClaimProgramManager(msg->hwnd);
         // A window made while the hooks went in is offered twice: as new
         // and by the enumeration. One record, one group.
         if (msg->message == CreateAllBtnsMsg && GetWindowIndex(msg->hwnd) < 0)
             CreateSubclassing(msg->hwnd, FALSE);
         else if (msg->message == SysTaskbarInitMsg && msg->wParam == 1)
-            SubclassTaskbar();
+            SubclassTaskbar(msg->hwnd);
         break;
     }
     return CallNextHookEx(GetMsghandle, code, wParam, lParam);
@@ -314,12 +306,8 @@ LRESULT CALLBACK SysMsgHookProc(int code, WPARAM wParam, LPARAM lParam)
     MSG *msg = (MSG *)lParam;
     if (code < 0 || _SuspendKovTemp || !msg)
         return CallNextHookEx(SysMsghandle, code, wParam, lParam);
-    if (code == MSGF_MENU && msg->message == WM_MENUSELECT) {
-        if (msg->hwnd == hwndShutdownManager && LOWORD(msg->wParam) == SHUTDOWN_MENU_ID)
-            SysShutdownSelected = 1;
-        else if (HIWORD(msg->wParam) != 0xFFFF)
-            SysShutdownSelected = 0;
-    }
+    if (code == MSGF_MENU && msg->message == WM_MENUSELECT)
+        NoteMenuSelect(msg->hwnd, msg->wParam);
     return CallNextHookEx(SysMsghandle, code, wParam, lParam);
 }
 

@@ -92,6 +92,16 @@ static void RemoveHooks(void)
     }
 }
 
+// Offers every window its buttons, and the taskbar its subclass once the
+// enumeration has settled which window that is (the last one met): told on
+// the way, an earlier one could take the subclass first.
+static void OfferAllWindows(void)
+{
+    EnumWindows(CreateAllButtonsProc, (LPARAM)RegisterWindowMessageA(MSG_CREATEALLBTNS));
+    if (hwndShutdownManager)
+        PostMessageA(hwndShutdownManager, RegisterWindowMessageA(MSG_SYSTASKBARINIT), 1, 0);
+}
+
 int WINAPI SetKovHook(HWND hwndMain, int isDBCS, int debugLevel)
 {
     DebugLevelCS = debugLevel;
@@ -142,39 +152,25 @@ int WINAPI SetKovHook(HWND hwndMain, int isDBCS, int debugLevel)
         }
         *hook.handle = SetWindowsHookExA(hook.type, *hook.proc, hiKovDll, 0);
     }
-    UINT createAll = RegisterWindowMessageA(MSG_CREATEALLBTNS);
-    EnumWindows(CreateAllButtonsProc, (LPARAM)createAll);
+    OfferAllWindows();
     KovIsHooked = 1;
     return 1;
 }
 
-static bool IsProgramManager(HWND hwnd)
-{
-    char module[MAX_PATH];
-    HINSTANCE instance = (HINSTANCE)GetWindowLongPtrA(hwnd, GWLP_HINSTANCE);
-    DWORD n = GetModuleFileNameA(instance, module, sizeof(module));
-    if (n == 0 || n >= sizeof(module))
-        return false;
-    return strstr(module, "PROGMAN") != NULL;
-}
-
+// The old shell's Program Manager is found by its own thread, when the
+// offer arrives there (ClaimProgramManager); an old shell has no taskbar.
 BOOL CALLBACK CreateAllButtonsProc(HWND hwnd, LPARAM message)
 {
     LONG style = GetWindowLongA(hwnd, GWL_STYLE);
-    if ((style & WS_CAPTION) == WS_CAPTION && (hwnd == hwndKov || IsWindowVisible(hwnd))) {
+    if ((style & WS_CAPTION) == WS_CAPTION && (hwnd == hwndKov || IsWindowVisible(hwnd)))
         PostMessageA(hwnd, (UINT)message, (WPARAM)message, 0);
-        if (IsOldShell() && !hwndShutdownManager && IsProgramManager(hwnd))
-            hwndShutdownManager = hwnd;
-    }
     char className[CLASS_NAME_SIZE];
     if (!GetClassNameA(hwnd, className, sizeof(className)))
         return TRUE;
     if (strcmp(className, "Progman") == 0)
         hwndWin3PopupPatch = hwnd;
-    if (strncmp(className, "Shell_TrayW", 11) == 0) {
+    if (!IsOldShell() && strncmp(className, "Shell_TrayW", 11) == 0)
         hwndShutdownManager = hwnd;
-        PostMessageA(hwnd, RegisterWindowMessageA(MSG_SYSTASKBARINIT), 1, 0);
-    }
     return TRUE;
 }
 
@@ -235,8 +231,7 @@ int WINAPI FreeKovHook(BOOL force)
             if (!AskReleaseDisabled(hwnd)) {
                 // kovw stays: what this attempt released is dressed again.
                 IsShutdown = 0;
-                EnumWindows(CreateAllButtonsProc,
-                            (LPARAM)RegisterWindowMessageA(MSG_CREATEALLBTNS));
+                OfferAllWindows();
                 return 0;
             }
             override = TRUE;

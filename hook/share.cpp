@@ -60,6 +60,7 @@ int   TrappedRBtnDown SHARED = 0;
 int   TrappedMBtnDown SHARED = 0;
 POINT LastMousePos SHARED = {};
 LONG  LastMsgTime SHARED = 0;
+BOOL  SysTaskbarIsUnicode SHARED = 0;
 
 // Per-process data.
 int      KovIsHooked = 0;

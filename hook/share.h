@@ -82,6 +82,7 @@ extern int   ScrollActionId;
 extern int   TrappedRBtnDown, TrappedMBtnDown;
 extern POINT LastMousePos;
 extern LONG  LastMsgTime;
+extern BOOL  SysTaskbarIsUnicode;   // the character set SysTaskbarOldFrameProc was read in
 
 // --- Per process ---
 extern int      KovIsHooked;
@@ -137,6 +138,15 @@ int  CreateSubclassing(HWND hwnd, BOOL isNew);
 // Registered message numbers, looked up once per process (hooks.cpp).
 extern UINT CreateAllBtnsMsg, DestroyAllBtnsMsg, SysTaskbarInitMsg;
 void RegisterKovMessages(void);
+
+// The shell's taskbar, or the old shell's Program Manager (taskbar.cpp):
+// found by the enumeration, or by the Program Manager's own thread, and
+// subclassed only in its own thread.
+void ClaimProgramManager(HWND hwnd);
+void SubclassTaskbar(HWND hwnd);
+// A selection in a menu of hwnd: whether it is the Start menu's shut-down
+// entry (SysShutdownSelected).
+void NoteMenuSelect(HWND hwnd, WPARAM wParam);
 
 // Frame subclass (frame.cpp).
 int  AddKovButtons(HWND hwnd, int index);

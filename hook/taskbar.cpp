@@ -9,19 +9,126 @@
 #define SHUTDOWN_CLASS_SIZE  64
 #define SHUTDOWN_OPTION_ITEM 0x3800
 #define DIALOG_CLASS_NUMBER  32770
+#define START_MENU_SHUTDOWN_ID 506   // the entry by which the Start menu is known
+#define START_MENU_FEW_SUBMENUS 3    // a menu with no more submenus is never changed
+
+// The number of submenus the Start menu had when this process first saw it.
+static int StartMenuSubmenus;
+
+// The old shell's Program Manager stands in for the taskbar. Its program is
+// known by its file name, which only its own process can read (a module
+// handle names nothing in another process), so its own thread claims it.
+void ClaimProgramManager(HWND hwnd)
+{
+    if (!IsOldShell() || hwndShutdownManager)
+        return;
+    char module[MAX_PATH];
+    HINSTANCE instance = (HINSTANCE)GetWindowLongPtrA(hwnd, GWLP_HINSTANCE);
+    DWORD n = GetModuleFileNameA(instance, module, sizeof(module));
+    if (n == 0 || n >= sizeof(module) || !strstr(module, "PROGMAN"))
+        return;
+    hwndShutdownManager = hwnd;
+    PostMessageA(hwnd, SysTaskbarInitMsg, 1, 0);
+}
+
+// Only a window's own process can replace its procedure, and only the window
+// taken for the taskbar is wanted: any other that hears the message is left
+// alone.
+void SubclassTaskbar(HWND hwnd)
+{
+    if (SysTaskbarOldFrameProc || hwnd != hwndShutdownManager ||
+        GetWindowThreadProcessId(hwnd, NULL) != GetCurrentThreadId())
+        return;
+    PinLibraryCS();
+    // Recorded now: a later subclass may change the window's character set.
+    SysTaskbarIsUnicode = IsWindowUnicode(hwnd);
+    SysTaskbarOldFrameProc = SetWindowProcCS(hwnd, SysTaskbarSubclassProc, SysTaskbarIsUnicode);
+}
+
+// The taskbar's own procedure goes back only while ours is in front; over a
+// later subclass it would cut that one out, so ours stays in the chain and
+// keeps passing messages on.
+static void ReleaseTaskbar(HWND hwnd)
+{
+    WNDPROC old = SysTaskbarOldFrameProc;
+    if (!old || GetWindowProcCS(hwnd, SysTaskbarIsUnicode) != SysTaskbarSubclassProc)
+        return;
+    SetWindowProcCS(hwnd, old, SysTaskbarIsUnicode);
+    SysTaskbarOldFrameProc = 0;
+}
+
+static bool IsStartMenu(HMENU menu)
+{
+    int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; i++)
+        if (GetMenuItemID(menu, i) == START_MENU_SHUTDOWN_ID)
+            return true;
+    return false;
+}
+
+// Onto the Start button, which sits at the taskbar's left end.
+static void SnapToStartButton(HWND taskbar)
+{
+    RECT r;
+    int m = GetSystemMetrics(SM_CYMENU);
+    if (GetWindowRect(taskbar, &r))
+        SetCursorPos(r.left + m, r.top + m / 2);
+    DoSnapStartMenu = 0;
+}
+
+// Documents is the entry two above the last submenu of the full Start menu.
+// A menu that has lost it has one submenu fewer than first seen and is left
+// alone, so nothing is ever removed twice.
+static void RemoveDocuments(HMENU menu)
+{
+    int count = GetMenuItemCount(menu), submenus = 0, last = -1;
+    for (int i = 0; i < count; i++) {
+        if (GetMenuItemID(menu, i) == (UINT)-1) {
+            submenus++;
+            last = i;
+        }
+    }
+    if (!StartMenuSubmenus)
+        StartMenuSubmenus = submenus;
+    if (submenus == StartMenuSubmenus && submenus > START_MENU_FEW_SUBMENUS)
+        DeleteMenu(menu, last - 2, MF_BYPOSITION);
+}
+
+// Heard from the message-filter hook, where a menu loop passes the selection
+// through it, and from the subclass, where a loop only sends it to the
+// taskbar (as Wine's does). A menu closing keeps the choice.
+void NoteMenuSelect(HWND hwnd, WPARAM wParam)
+{
+    if (hwnd == hwndShutdownManager && LOWORD(wParam) == START_MENU_SHUTDOWN_ID)
+        SysShutdownSelected = 1;
+    else if (HIWORD(wParam) != 0xFFFF)
+        SysShutdownSelected = 0;
+}
+
+static void OnInitMenu(HWND hwnd, HMENU menu)
+{
+    if (!IsStartMenu(menu))
+        return;
+    if (DoSnapStartMenu)
+        SnapToStartButton(hwnd);
+    if (Op.Flags & FLAG_REMOVEDOCUMENTS)
+        RemoveDocuments(menu);
+}
 
 LRESULT CALLBACK SysTaskbarSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     RegisterKovMessages();
-    WNDPROC old = SysTaskbarOldFrameProc;
     if (msg == SysTaskbarInitMsg) {
-        if (wParam == 0 && old) {
-            SetWindowProcCS(hwnd, old, IsWindowUnicode(hwnd));
-            SysTaskbarOldFrameProc = 0;
-        }
+        if (wParam == 0)
+            ReleaseTaskbar(hwnd);
         return 0;
     }
-    return CallWindowProcCS(old, IsWindowUnicode(hwnd), hwnd, msg, wParam, lParam);
+    if (msg == WM_INITMENU)
+        OnInitMenu(hwnd, (HMENU)wParam);
+    else if (msg == WM_MENUSELECT && !_SuspendKovTemp)
+        NoteMenuSelect(hwnd, wParam);
+    return CallWindowProcCS(SysTaskbarOldFrameProc, SysTaskbarIsUnicode, hwnd, msg, wParam,
+                            lParam);
 }
 
 static bool StartsWith(const char *text, const char *prefix)

@@ -23,6 +23,11 @@ enum ProbeQuery {
     Q_TASKLISTS,        // WM_SYSCOMMAND asking for the system's task list
 };
 
+// The test shell (shell.cpp) answers from its record; or as the user leaves the Start menu (with
+// its openings), or chooses Shut Down or gets the dialog titled as the taskbar (with the answer).
+enum ShellRecord { R_OPENINGS, R_SUBMENUS, R_ANSWER, R_ITEM, R_TAKEN, R_OWN, R_COUNT };
+enum ShellUser { S_MENU = 16, S_SHUTDOWN, S_DIALOG };
+
 // The last popup menu a spied-on thread opened (spy.cpp, in its shared
 // section): menus cannot be read from another process. Also how many mouse
 // messages reached a system-wide mouse hook installed before Kov's.

@@ -151,15 +151,3 @@ TEST_CASE("a hung program does not hold kovw up and gets its window back when it
     REQUIRE(Ping(hung));
     CHECK(WaitFor([&] { return Ask(hung, Q_SUBCLASSED) == 0 && desk.Index(hung) < 0; }));
 }
-
-TEST_CASE("the shell's taskbar is subclassed in its own thread and given back")
-{
-    Desk desk;
-    HWND taskbar = WaitTop("Shell_TrayWnd");
-    CHECK(desk.tail->hwndShutdownManager == taskbar);
-    CHECK(WaitFor([&] { return desk.tail->SysTaskbarOldFrameProc != nullptr; }));
-    REQUIRE(desk.CloseKovw() == 0);
-    CHECK(!desk.tail->SysTaskbarOldFrameProc);
-    DWORD_PTR result;
-    CHECK(SendMessageTimeoutA(taskbar, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &result));
-}

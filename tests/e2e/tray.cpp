@@ -13,7 +13,7 @@ static void Tray(const Desk &desk, UINT mouse)
     PostMessageA(desk.main, KM_TRAYICON, 0, mouse);
 }
 
-TEST_CASE("the tray menus follow the state")
+TEST_CASE("the tray menus follow the state; the main window shows and hides")
 {
     Desk desk;
     NOTIFYICONDATAA icon = {sizeof(icon), desk.main, 0};
@@ -39,11 +39,7 @@ TEST_CASE("the tray menus follow the state")
     CHECK(menu.texts.back() == "&Undo minimize all");
     PostMessageA(desk.main, WM_CHAR, 'e', 1);
     CHECK(WaitFor([&] { return desk.tail->SuspendKovTemp == 0; }));
-}
-
-TEST_CASE("showing and hiding the main window")
-{
-    Desk desk;
+    // A double click shows the main window, Hide hides it, Show Kov shows it.
     auto shown = [&] { return IsWindowVisible(desk.main) && GetForegroundWindow() == desk.main; };
     Tray(desk, WM_LBUTTONDBLCLK);
     CHECK(WaitFor(shown));

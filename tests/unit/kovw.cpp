@@ -1,5 +1,5 @@
-// kovw's pure logic: the command line, the exception file's parser and
-// writer, the default user command.
+// kovw's pure logic: the command line, the exception file's parser, the
+// default user command.
 #include <doctest.h>
 #include "controller/kovw.h"
 
@@ -7,16 +7,6 @@
 #include <string.h>
 #include <string>
 #include <vector>
-
-static std::string Slurp(const std::string &path)
-{
-    std::string bytes(4096, 0);
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
-    DWORD got = 0;
-    ReadFile(file, &bytes[0], 4096, &got, NULL);
-    CloseHandle(file);
-    return file == INVALID_HANDLE_VALUE ? "<none>" : bytes.substr(0, got);
-}
 
 static const std::string Usage =
     " \nValid Options:\n /NM\t- no minimize on start\n /S\t- suspend on start\n"
@@ -107,33 +97,12 @@ TEST_CASE("the exception file")
     }
 }
 
-// kovw's file names pointed at a private directory.
-struct Files {
-    std::string dir;
-    Files()
-    {
-        char temp[MAX_PATH];
-        GetTempPathA(sizeof(temp), temp);
-        dir = temp + std::string("kovunit") + std::to_string(GetTickCount()) + "\\";
-        REQUIRE(CreateDirectoryA(dir.c_str(), NULL));
-        strcpy(HomePath, dir.c_str());
-        strcpy(szOptIniName, (dir + "kovopt.ini").c_str());
-        strcpy(szXceptIniName, (dir + "kovxcept.ini").c_str());
-        GetHookData(&Opt, &Xcept);
-    }
-};
-
-static std::string Editor()
+TEST_CASE("the default user command: the editor, and USERCMD.TXT when it fits")
 {
-    char windows[MAX_PATH], editor[MAX_PATH] = "";
+    char windows[MAX_PATH], found[MAX_PATH] = "", temp[MAX_PATH];
     GetWindowsDirectoryA(windows, sizeof(windows));
-    REQUIRE((INT_PTR)FindExecutableA("NOTEPAD.EXE", windows, editor) > 32);
-    return editor;
-}
-
-TEST_CASE_FIXTURE(Files, "the default user command: the editor, and USERCMD.TXT when it fits")
-{
-    std::string editor = Editor();
+    REQUIRE((INT_PTR)FindExecutableA("NOTEPAD.EXE", windows, found) > 32);
+    const std::string editor = found, dir = (GetTempPathA(MAX_PATH, temp), temp);
     // Homes that make the whole command exactly 127 characters, and 128.
     const size_t exact = 127 - editor.size() - 1 - strlen("USERCMD.TXT");
     for (size_t extra : {0, 1}) {
@@ -150,15 +119,4 @@ TEST_CASE_FIXTURE(Files, "the default user command: the editor, and USERCMD.TXT 
         CHECK(std::string(UserCommandOf(&record)) ==
               (extra ? editor : editor + " " + home + "USERCMD.TXT"));
     }
-}
-
-TEST_CASE_FIXTURE(Files, "the exception file holds the first Count names, a line each")
-{
-    memset(Xcept, 0, sizeof(*Xcept));
-    strcpy(Xcept->Name[0], "ONE.EXE");
-    strcpy(Xcept->Name[1], "ABCDEFGHIJKLMNOPQRST");
-    strcpy(Xcept->Name[2], "NOT.SAVED");
-    Xcept->Count = 2;
-    SaveXceptions();
-    CHECK(Slurp(szXceptIniName) == "ONE.EXE\r\nABCDEFGHIJKLMNOPQRST\r\n");
 }

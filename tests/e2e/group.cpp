@@ -118,10 +118,6 @@ TEST_CASE("the group follows its frame")
     CHECK(WaitFor([&] { return !IsWindowVisible(group); }));
     ShowWindow(frame, SW_RESTORE);
     CHECK(WaitFor([&] { return IsWindowVisible(group) && GetWindow(frame, GW_HWNDPREV) == group; }));
-    ShowWindow(frame, SW_MAXIMIZE);
-    CHECK(WaitFor([&] { return IsWindowVisible(group) && at(0, width); }));
-    ShowWindow(frame, SW_HIDE);
-    CHECK(WaitFor([&] { return !IsWindowVisible(group); }));
     int count = desk.mid->HookedWindowCnt;
     PostMessageA(frame, WM_CLOSE, 0, 0);
     CHECK(WaitFor([&] { return !IsWindow(group) && desk.Index(frame) < 0; }));

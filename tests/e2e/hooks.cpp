@@ -80,26 +80,14 @@ TEST_CASE("installed once however often asked; every hook or none")
     Press(box, IDOK);
 }
 
-// Disabled windows (behind a modal dialog) and an open one, all taken over.
-struct Release : Desk {
-    std::vector<HWND> windows = Probes("--title Blocked --disabled --count 2", 2);
-    Release()
-    {
-        windows.push_back(Probe("--title Open"));
-        for (HWND hwnd : windows)
-            REQUIRE(WaitFor([&] { return Taken(*this, hwnd); }));
-    }
-    void CheckReleased()
-    {
-        for (HWND hwnd : windows)
-            CHECK((Ask(hwnd, Q_SUBCLASSED) == 0 && Index(hwnd) < 0));
-        CHECK((mid->HookedWindowCnt == 0 && !tail->CBThandle));
-    }
-};
-
 TEST_CASE("closing with disabled windows asks once; No keeps kovw running")
 {
-    Release desk;
+    // Disabled windows (behind a modal dialog) and an open one, all taken over.
+    Desk desk;
+    std::vector<HWND> windows = desk.Probes("--title Blocked --disabled --count 2", 2);
+    windows.push_back(desk.Probe("--title Open"));
+    for (HWND hwnd : windows)
+        REQUIRE(WaitFor([&] { return Taken(desk, hwnd); }));
     for (int answer : {IDNO, IDYES}) {
         PostMessageA(desk.main, WM_SYSCOMMAND, SC_CLOSE, 0);
         HWND box = WaitBox("Release Kov", desk.kovw.dwProcessId);
@@ -112,7 +100,7 @@ TEST_CASE("closing with disabled windows asks once; No keeps kovw running")
             REQUIRE(desk.Settle());
             CHECK(desk.tail->CBThandle);
             CHECK(desk.tail->IsShutdown == 0);
-            CHECK(Taken(desk, desk.windows[0]));
+            CHECK(Taken(desk, windows[0]));
             CHECK(WaitFor([&] { return desk.Index(desk.main) >= 0; }));   // dressed again
         }
     }
@@ -120,34 +108,7 @@ TEST_CASE("closing with disabled windows asks once; No keeps kovw running")
     REQUIRE(WaitForSingleObject(desk.kovw.hProcess, 15000) == WAIT_OBJECT_0);
     GetExitCodeProcess(desk.kovw.hProcess, &code);
     CHECK(code == 0);
-    desk.CheckReleased();
-}
-
-TEST_CASE("ended from outside, or the user logging off: released without a question")
-{
-    for (UINT message : {WM_CLOSE, WM_ENDSESSION}) {
-        Release desk;
-        DWORD_PTR result;
-        SendMessageTimeoutA(desk.main, message, TRUE, 0, SMTO_BLOCK, 15000, &result);
-        CHECK((message == WM_ENDSESSION ||
-               WaitForSingleObject(desk.kovw.hProcess, 15000) == WAIT_OBJECT_0));
-        CHECK_FALSE(WaitTop("#32770", "Release Kov", 0, 0));
-        desk.CheckReleased();
-    }
-}
-
-TEST_CASE("a hung program does not hold kovw up and gets its window back when it runs again")
-{
-    Desk desk;
-    HWND hung = desk.Probe();
-    REQUIRE(WaitFor([&] { return Taken(desk, hung); }));
-    PostMessageA(hung, RegisterWindowMessageA(PROBE_FREEZE_MSG), 8000, 0);
-    DWORD frozen = GetTickCount(), result;
-    REQUIRE(WaitFor([&] { return !SendMessageTimeoutA(hung, WM_NULL, 0, 0, 0, 100, &result); }));
-    PostMessageA(desk.main, WM_SYSCOMMAND, SC_CLOSE, 0);
-    REQUIRE(WaitForSingleObject(desk.kovw.hProcess, 8000) == WAIT_OBJECT_0);
-    CHECK(GetTickCount() - frozen < 8000);
-    CHECK(desk.Index(hung) >= 0);   // kept while the program cannot answer
-    REQUIRE(Ping(hung));
-    CHECK(WaitFor([&] { return Ask(hung, Q_SUBCLASSED) == 0 && desk.Index(hung) < 0; }));
+    for (HWND hwnd : windows)
+        CHECK((Ask(hwnd, Q_SUBCLASSED) == 0 && desk.Index(hwnd) < 0));
+    CHECK((desk.mid->HookedWindowCnt == 0 && !desk.tail->CBThandle));
 }

@@ -46,7 +46,7 @@ bool WaitFor(const std::function<bool()> &cond, DWORD ms)
     return true;
 }
 
-std::string Class(HWND hwnd)
+static std::string Class(HWND hwnd)
 {
     char name[256] = "";
     GetClassNameA(hwnd, name, sizeof(name));

@@ -39,7 +39,6 @@ inline void Put32(std::string &bytes, size_t at, uint32_t value) { memcpy(&bytes
 // Polls until cond holds or the time is up; returns its last answer.
 bool WaitFor(const std::function<bool()> &cond, DWORD ms = 20000);
 
-std::string Class(HWND hwnd);
 std::string Text(HWND hwnd);
 inline RECT Rect(HWND hwnd)
 {

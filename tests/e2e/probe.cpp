@@ -5,7 +5,7 @@
 //
 //   probe [--class NAME] [--title TEXT] [--style HEX] [--exstyle HEX]
 //         [--rect X,Y,W,H] [--count N] [--hidden] [--disabled] [--child]
-//         [--drop-caption] [--min-track-height N] [--owned-dialog TITLE]
+//         [--drop-caption] [--owned-dialog TITLE]
 //         [--cmdline-title] [--keep] [--unicode] [--offer-twice]
 // --keep: the windows stay when asked to close (only destroying ends them).
 // --offer-twice: the window is offered to the library a second time, as when
@@ -20,8 +20,8 @@
 
 #include "probe.h"
 
-static UINT QueryMsg, PingMsg, FreezeMsg, SubclassMsg;
-static int Open, MinTrack, Count[16], LastHeight;
+static UINT QueryMsg, PingMsg, SubclassMsg;
+static int Open, Count[16], LastHeight;
 static bool Keep, Unicode;
 static WNDPROC Saved;   // what the other module's subclass found
 
@@ -40,8 +40,6 @@ static LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
                    (LONG_PTR)ProbeProc;
         if (wParam == Q_LASTHEIGHT)
             return LastHeight;
-        if (wParam == Q_SHIFT)
-            return (GetAsyncKeyState(VK_SHIFT) & 0x8000) != 0;
         return wParam < 16 ? Count[wParam] : -1;
     }
     if (msg == PingMsg) {
@@ -52,8 +50,6 @@ static LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
         CloseHandle(event);
         return 0;
     }
-    if (msg == FreezeMsg)
-        Sleep((DWORD)wParam);
     if (msg == SubclassMsg && wParam)
         Saved = (WNDPROC)SetWindowLongPtrA(hwnd, GWLP_WNDPROC, (LONG_PTR)OtherModuleProc);
     else if (msg == SubclassMsg)
@@ -83,10 +79,6 @@ static LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
         break;
     case WM_DROP_CAPTION:
         SetWindowLongA(hwnd, GWL_STYLE, GetWindowLongA(hwnd, GWL_STYLE) & ~WS_DLGFRAME);
-        return 0;
-    case WM_GETMINMAXINFO:
-        if (MinTrack)
-            ((MINMAXINFO *)lParam)->ptMinTrackSize.y = MinTrack;
         return 0;
     case WM_CLOSE:
         if (Keep)
@@ -135,13 +127,11 @@ int main(int argc, char **argv)
     DWORD exStyle = strtoul(Get("--exstyle", "0"), NULL, 16);
     int x, y, w, h, count = atoi(Get("--count", "1"));
     sscanf(Get("--rect", "100,100,400,300"), "%d,%d,%d,%d", &x, &y, &w, &h);
-    MinTrack = atoi(Get("--min-track-height", "0"));
     Keep = Flag("--keep"), Unicode = Flag("--unicode");
     bool hidden = Flag("--hidden"), disabled = Flag("--disabled"), child = Flag("--child");
     bool drop = Flag("--drop-caption"), twice = Flag("--offer-twice");
     QueryMsg = RegisterWindowMessageA(PROBE_QUERY_MSG);
     PingMsg = RegisterWindowMessageA(PROBE_PING_MSG);
-    FreezeMsg = RegisterWindowMessageA(PROBE_FREEZE_MSG);
     SubclassMsg = RegisterWindowMessageA(PROBE_SUBCLASS_MSG);
     WNDCLASSA wc = {CS_DBLCLKS, ProbeProc, 0, 0, GetModuleHandleA(NULL), NULL,
                     LoadCursorA(NULL, (LPCSTR)IDC_ARROW), (HBRUSH)(COLOR_WINDOW + 1), NULL, cls};

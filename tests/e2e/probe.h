@@ -1,12 +1,11 @@
 // What the test programs tell the tests. Probe windows (probe.cpp) answer a query, sent, with one of
 // these in wParam; a ping, posted, that sets the named event once everything
-// posted before it is handled; a freeze, posted, that hangs the thread.
+// posted before it is handled.
 #ifndef KOV_PROBE_H
 #define KOV_PROBE_H
 
 #define PROBE_QUERY_MSG  "KovProbeQuery"
 #define PROBE_PING_MSG   "KovProbePing"
-#define PROBE_FREEZE_MSG "KovProbeFreeze"
 #define PROBE_SUBCLASS_MSG "KovProbeSubclass"
 #define PROBE_PONG_EVENT "KovProbePong%u"
 
@@ -19,7 +18,6 @@ enum ProbeQuery {
     Q_MCLICKS,          // WM_MBUTTONDOWN
     Q_ACTIONS,          // spent library actions (KM_NULL carrying an action code)
     Q_LASTHEIGHT,       // the height in the last WM_SIZE
-    Q_SHIFT,            // Shift is down, as the probe sees it
     Q_TASKLISTS,        // WM_SYSCOMMAND asking for the system's task list
 };
 

@@ -155,14 +155,12 @@ TEST_CASE("both binaries carry the version record of Kov 1.2")
         std::vector<char> data(GetFileVersionInfoSizeA((Bin() + name).c_str(), NULL));
         REQUIRE(GetFileVersionInfoA((Bin() + name).c_str(), 0, (DWORD)data.size(), data.data()));
         VS_FIXEDFILEINFO *fixed = nullptr;
-        char *product = nullptr, *about = nullptr;
-        const std::string block = "\\StringFileInfo\\040904E4\\";
+        char *product = nullptr;
         UINT n;
         REQUIRE(VerQueryValueA(data.data(), "\\", (void **)&fixed, &n));
-        VerQueryValueA(data.data(), (block + "ProductName").c_str(), (void **)&product, &n);
-        VerQueryValueA(data.data(), (block + "FileDescription").c_str(), (void **)&about, &n);
+        const char *key = "\\StringFileInfo\\040904E4\\ProductName";
+        REQUIRE(VerQueryValueA(data.data(), key, (void **)&product, &n));
         CHECK((fixed->dwFileVersionMS == 0x00010002 && fixed->dwProductVersionMS == 0x00010002));
-        CHECK(std::string(product ? product : "") == "Kov");
-        CHECK(std::string(about ? about : "").find("Kov") == 0);
+        CHECK(std::string(product) == "Kov");
     }
 }

@@ -41,8 +41,7 @@ TEST_CASE("another version is asked about, upgraded when older, and saved as 1.2
     const struct {
         const char *version;
         int answer;
-        bool history;
-    } rows[] = {{"1.1", IDNO, true}, {"1.1", IDYES, true}, {"1.1", IDYES, false}, {"1.3", IDNO, true}};
+    } rows[] = {{"1.1", IDNO}, {"1.1", IDYES}, {"1.3", IDNO}};
     for (const auto &row : rows) {
         CAPTURE(std::string(row.version));
         std::string old = Defaults();
@@ -51,23 +50,16 @@ TEST_CASE("another version is asked about, upgraded when older, and saved as 1.2
         Put32(old, offsetof(OptionsRecord, ScrollPages), 9);
         Put32(old, offsetof(OptionsRecord, MouseAction[SLOT_CTRL_RIGHT]), 0x7000);
         Desk desk(old, "", false);
-        if (!row.history)
-            DeleteFileA(desk.Path("HISTORY.DOC").c_str());
         desk.StartKovw();
         HWND box = WaitBox("Kov Update Configuration", desk.kovw.dwProcessId);
         REQUIRE(box);
         CHECK(BoxText(box) == "Your previous configuration will be preserved.\n"
                               "View new changes (history.doc) with Notepad?");
         Press(box, row.answer);
-        if (row.answer == IDYES && row.history) {
+        if (row.answer == IDYES) {
             HWND editor = WaitTop("Notepad");
             CHECK(WaitFor([&] { return strstr(CharUpperA(&Text(editor)[0]), "HISTORY.DOC"); }));
             PostMessageA(editor, WM_CLOSE, 0, 0);
-        } else if (row.answer == IDYES) {
-            HWND warning = WaitBox("Kov Warning", desk.kovw.dwProcessId);
-            REQUIRE(warning);
-            CHECK(BoxText(warning) == "Cannot find HISTORY.DOC file.");
-            Press(warning, IDOK);
         }
         REQUIRE(desk.Settle());
         std::string saved = desk.Read("kovopt.ini");
@@ -77,44 +69,6 @@ TEST_CASE("another version is asked about, upgraded when older, and saved as 1.2
         CHECK(U32(saved, offsetof(OptionsRecord, ScrollPages)) == (older ? 6u : 9u));
         CHECK(U32(saved, offsetof(OptionsRecord, MouseAction[SLOT_CTRL_RIGHT])) ==
               (older ? 0x700Eu : 0x7000u));
-    }
-}
-
-static bool TrayIcon(HWND owner)
-{
-    NOTIFYICONDATAA data = {sizeof(data), owner, 0};
-    return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
-}
-
-TEST_CASE("the command line")
-{
-    std::string hidden = Defaults();   // no tray icon, hidden at start
-    Put32(hidden, offsetof(OptionsRecord, AppearInTaskList), 0);
-    const struct {
-        bool hide;
-        const char *args;
-        bool shown, suspended, tray;
-        const char *quote;   // the message's quote of the line, if any
-    } rows[] = {
-        {false, "/nm", true, false, true, nullptr},
-        {false, "/X /S", false, true, true, "/X /S"},
-        {true, "/S", false, false, false, nullptr},
-        {true, "-NM /S", true, true, false, nullptr},
-    };
-    for (const auto &row : rows) {
-        CAPTURE(row.args);
-        Desk desk(row.hide ? hidden : Defaults(), "", false);
-        desk.StartKovw(row.args);
-        if (row.quote) {
-            HWND box = WaitBox("Kov Startup Options", desk.kovw.dwProcessId);
-            REQUIRE(box);
-            CHECK(BoxText(box).find(std::string("Option: ") + row.quote + " \nValid Options:") == 0);
-            Press(box, IDOK);
-        }
-        REQUIRE(desk.Settle());
-        CHECK((IsWindowVisible(desk.main) != FALSE) == row.shown);
-        CHECK(desk.tail->SuspendKovTemp == row.suspended);
-        CHECK(TrayIcon(desk.main) == row.tray);
     }
 }
 

@@ -22,7 +22,6 @@ TEST_CASE("the command line")
     };
     const Row rows[] = {
         {"kovw.exe", 1, 0, 0, 0, 0, nullptr},
-        {"kovw.exe /nm", 1, 1, 0, 0, 0, nullptr},
         {"-NM", 1, 1, 0, 0, 0, nullptr},
         {"/S/NM", 1, 1, 1, 0, 0, nullptr},
         {"/SNM", 1, 1, 1, 0, 0, nullptr},

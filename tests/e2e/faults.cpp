@@ -1,6 +1,6 @@
 // Faults injected from outside: kovw killed and started again, programs that
-// crash or subclass our frames, a task-list menu dismissed, a quick double
-// click. Whatever happens, the other programs go on working.
+// crash, freeze or subclass our frames, a task-list menu dismissed, a quick
+// double click. Whatever happens, the other programs go on working.
 #include "kt.h"
 
 #include "common/actions.h"
@@ -93,6 +93,21 @@ TEST_CASE("another module subclasses a frame after us; released before and after
         CHECK(desk.Group(frame));
         CHECK(Ping(frame));
     }
+}
+
+TEST_CASE("a program frozen during release holds kovw up no longer than its wait")
+{
+    Desk desk;
+    HWND hung = desk.Probe();
+    REQUIRE(desk.Group(hung));
+    PostMessageA(hung, RegisterWindowMessageA(PROBE_FREEZE_MSG), 8000, 0);
+    DWORD frozen = GetTickCount(), result;
+    REQUIRE(WaitFor([&] { return !SendMessageTimeoutA(hung, WM_NULL, 0, 0, 0, 100, &result); }));
+    CHECK(desk.CloseKovw() == 0);
+    CHECK(GetTickCount() - frozen < 8000);
+    CHECK(desk.Index(hung) >= 0);   // kept while the program cannot answer
+    REQUIRE(Ping(hung));   // awake: it lets go itself
+    CHECK(WaitFor([&] { return Ask(hung, Q_SUBCLASSED) == 0 && desk.Index(hung) < 0; }));
 }
 
 TEST_CASE("a dismissed task list does not take other programs' menu commands")

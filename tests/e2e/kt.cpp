@@ -2,6 +2,8 @@
 
 #include <stdio.h>
 
+#include <fstream>
+
 namespace kt {
 
 std::string Bin()
@@ -13,24 +15,15 @@ std::string Bin()
 
 std::string Slurp(const std::string &path)
 {
-    std::string bytes;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                              OPEN_EXISTING, 0, NULL);
-    char chunk[4096];
-    DWORD got;
-    while (file != INVALID_HANDLE_VALUE && ReadFile(file, chunk, sizeof(chunk), &got, NULL) && got)
-        bytes.append(chunk, got);
-    CloseHandle(file);
-    return bytes;
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 void Spit(const std::string &path, const std::string &bytes)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, NULL);
-    CloseHandle(file);
-    REQUIRE_MESSAGE(written == bytes.size(), "cannot write " << path);
+    std::ofstream file(path, std::ios::binary);
+    file << bytes << std::flush;
+    REQUIRE_MESSAGE(file.good(), "cannot write " << path);
 }
 
 bool WaitFor(const std::function<bool()> &cond, DWORD ms)
@@ -60,26 +53,21 @@ std::string Text(HWND hwnd)
     return text;
 }
 
-struct TopQuery {
-    std::string cls, title;
-    DWORD pid;
-    std::vector<HWND> found;
-};
-
-static BOOL CALLBACK MatchTop(HWND hwnd, LPARAM param)
+static BOOL CALLBACK Collect(HWND hwnd, LPARAM param)
 {
-    TopQuery *q = (TopQuery *)param;
-    if ((!q->pid || PidOf(hwnd) == q->pid) && (q->cls.empty() || Class(hwnd) == q->cls) &&
-        (q->title.empty() || Text(hwnd) == q->title))
-        q->found.push_back(hwnd);
+    ((std::vector<HWND> *)param)->push_back(hwnd);
     return TRUE;
 }
 
 std::vector<HWND> Tops(const std::string &cls, const std::string &title, DWORD pid)
 {
-    TopQuery q = {cls, title, pid, {}};
-    EnumWindows(MatchTop, (LPARAM)&q);
-    return q.found;
+    std::vector<HWND> all, found;
+    EnumWindows(Collect, (LPARAM)&all);
+    for (HWND hwnd : all)
+        if ((!pid || PidOf(hwnd) == pid) && (cls.empty() || Class(hwnd) == cls) &&
+            (title.empty() || Text(hwnd) == title))
+            found.push_back(hwnd);
+    return found;
 }
 
 HWND WaitTop(const std::string &cls, const std::string &title, DWORD pid, DWORD ms)
@@ -96,18 +84,14 @@ HWND WaitBox(const std::string &title, DWORD pid, DWORD ms)
     return box && IsWindowVisible(box) ? box : nullptr;
 }
 
-static BOOL CALLBACK JoinStatic(HWND child, LPARAM param)
-{
-    std::string *text = (std::string *)param;
-    if (!_stricmp(Class(child).c_str(), "Static") && !Text(child).empty())
-        *text += (text->empty() ? "" : "\n") + Text(child);
-    return TRUE;
-}
-
 std::string BoxText(HWND box)
 {
+    std::vector<HWND> children;
     std::string text;
-    EnumChildWindows(box, JoinStatic, (LPARAM)&text);
+    EnumChildWindows(box, Collect, (LPARAM)&children);
+    for (HWND child : children)
+        if (!_stricmp(Class(child).c_str(), "Static") && !Text(child).empty())
+            text += (text.empty() ? "" : "\n") + Text(child);
     return text;
 }
 
@@ -392,16 +376,13 @@ FARPROC Desk::Proc(const char *name) const
     return proc;
 }
 
-static BOOL CALLBACK AddButton(HWND child, LPARAM param)
-{
-    ((std::vector<std::pair<int, RECT>> *)param)->push_back({GetDlgCtrlID(child), Rect(child)});
-    return TRUE;
-}
-
 std::vector<std::pair<int, RECT>> Buttons(HWND group)
 {
+    std::vector<HWND> children;
     std::vector<std::pair<int, RECT>> buttons;
-    EnumChildWindows(group, AddButton, (LPARAM)&buttons);
+    EnumChildWindows(group, Collect, (LPARAM)&children);
+    for (HWND child : children)
+        buttons.push_back({GetDlgCtrlID(child), Rect(child)});
     std::sort(buttons.begin(), buttons.end(),
               [](const auto &a, const auto &b) { return a.second.left < b.second.left; });
     return buttons;

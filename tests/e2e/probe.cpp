@@ -20,7 +20,7 @@
 
 #include "probe.h"
 
-static UINT QueryMsg, PingMsg, SubclassMsg;
+static UINT QueryMsg, PingMsg, FreezeMsg, SubclassMsg;
 static int Open, Count[16], LastHeight;
 static bool Keep, Unicode;
 static WNDPROC Saved;   // what the other module's subclass found
@@ -50,6 +50,8 @@ static LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
         CloseHandle(event);
         return 0;
     }
+    if (msg == FreezeMsg)
+        Sleep((DWORD)wParam);
     if (msg == SubclassMsg && wParam)
         Saved = (WNDPROC)SetWindowLongPtrA(hwnd, GWLP_WNDPROC, (LONG_PTR)OtherModuleProc);
     else if (msg == SubclassMsg)
@@ -132,6 +134,7 @@ int main(int argc, char **argv)
     bool drop = Flag("--drop-caption"), twice = Flag("--offer-twice");
     QueryMsg = RegisterWindowMessageA(PROBE_QUERY_MSG);
     PingMsg = RegisterWindowMessageA(PROBE_PING_MSG);
+    FreezeMsg = RegisterWindowMessageA(PROBE_FREEZE_MSG);
     SubclassMsg = RegisterWindowMessageA(PROBE_SUBCLASS_MSG);
     WNDCLASSA wc = {CS_DBLCLKS, ProbeProc, 0, 0, GetModuleHandleA(NULL), NULL,
                     LoadCursorA(NULL, (LPCSTR)IDC_ARROW), (HBRUSH)(COLOR_WINDOW + 1), NULL, cls};

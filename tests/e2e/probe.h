@@ -1,11 +1,12 @@
 // What the test programs tell the tests. Probe windows (probe.cpp) answer a query, sent, with one of
 // these in wParam; a ping, posted, that sets the named event once everything
-// posted before it is handled.
+// posted before it is handled; a freeze, posted, that hangs the thread.
 #ifndef KOV_PROBE_H
 #define KOV_PROBE_H
 
 #define PROBE_QUERY_MSG  "KovProbeQuery"
 #define PROBE_PING_MSG   "KovProbePing"
+#define PROBE_FREEZE_MSG "KovProbeFreeze"
 #define PROBE_SUBCLASS_MSG "KovProbeSubclass"
 #define PROBE_PONG_EVENT "KovProbePong%u"
 

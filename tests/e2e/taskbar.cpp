@@ -89,3 +89,23 @@ TEST_CASE("on the old shell the Program Manager stands in for the taskbar")
     CHECK((desk.tail->hwndShutdownManager == desk.bar && desk.tail->SysTaskbarOldFrameProc));
     RegDeleteKeyA(HKEY_CURRENT_USER, appDefaults);
 }
+
+TEST_CASE("Wine's own taskbar, when Kov takes it, keeps its Start menu whole")
+{
+    auto open = [](HWND bar, Menu *menu) {
+        Spy spy(GetWindowThreadProcessId(bar, NULL));
+        PostMessageA(FindWindowExA(bar, NULL, "Button", NULL), BM_CLICK, 0, 0);
+        bool opened = spy.Next(menu);
+        Xdo("key Escape");
+        return opened;
+    };
+    HWND bar = WaitTop("Shell_TrayWnd");
+    Menu before, after;
+    REQUIRE(open(bar, &before));
+    std::string options = Defaults();
+    Put32(options, offsetof(OptionsRecord, Flags), FLAG_REMOVEDOCUMENTS | FLAG_SNAPSTARTMENU);
+    Desk desk(options);
+    REQUIRE(desk.tail->hwndShutdownManager == bar);
+    CHECK(open(bar, &after));
+    CHECK(after.texts == before.texts);
+}

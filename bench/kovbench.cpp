@@ -478,20 +478,31 @@ static Round Measure(HWND frame, bool withKov)
 }
 
 struct Spread {
-    double median, min, max;
+    double median, min, max, low, high;   // low and high: the middle half
     int n;
 };
+
+// The value below which a fraction q of the sorted values lie.
+static double Quantile(const std::vector<double> &sorted, double q)
+{
+    double at = q * (sorted.size() - 1);
+    size_t i = (size_t)at;
+    if (i + 1 >= sorted.size())
+        return sorted.back();
+    return sorted[i] + (at - i) * (sorted[i + 1] - sorted[i]);
+}
 
 static Spread Summarize(std::vector<double> values)
 {
     values.erase(std::remove_if(values.begin(), values.end(), [](double v) { return isnan(v); }),
                  values.end());
-    Spread s = {NAN, NAN, NAN, (int)values.size()};
+    Spread s = {NAN, NAN, NAN, NAN, NAN, (int)values.size()};
     if (values.empty())
         return s;
     std::sort(values.begin(), values.end());
-    size_t n = values.size();
-    s.median = n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+    s.median = Quantile(values, 0.5);
+    s.low = Quantile(values, 0.25);
+    s.high = Quantile(values, 0.75);
     s.min = values.front();
     s.max = values.back();
     return s;
@@ -510,7 +521,7 @@ static void Report(const char *name, const std::vector<Round> &without,
     Spread r = Summarize(ratios), x = Summarize(a), y = Summarize(b);
     printf("%-38s %9.2f %-2s %9.2f %-2s   ratio %.3f (%.3f-%.3f, %d pairs)\n", name,
            x.median / scale, unit, y.median / scale, unit, r.median, r.min, r.max, r.n);
-    printf("%-38s", "   per pair:");
+    printf("%-38s middle half of the pairs %.3f-%.3f; per pair:", "", r.low, r.high);
     for (double v : ratios)
         printf(" %.3f", v);
     printf("\n");

@@ -188,7 +188,7 @@ static bool MoveAndWait(HWND frame, POINT at)
     awaitedSeen = false;
     SendMove(at);
     movesSent++;
-    bool seen = PumpUntil([&] { return awaitedSeen; }, 0.5);
+    bool seen = PumpUntil([&] { return awaitedSeen; }, 0.2);
     movesLost += !seen;
     return seen;
 }
@@ -227,23 +227,31 @@ static POINT ClientCentre(HWND frame)
     return centre;
 }
 
+// Where the next move goes: 20 pixels up or down from the last, more than
+// any scroll sensitivity, so that the mouse hook does all its work for
+// each; and a pixel or more sideways, along a cycle that goes on from run to
+// run, so that no move is aimed where the pointer already is (the system
+// makes no move of that, and a late echo may have left it at an earlier
+// place).
+static POINT NextMove(POINT centre)
+{
+    static int step;
+    int i = step++;
+    POINT at = {centre.x - 8 + i % 17, centre.y + (i % 2 ? -10 : 10)};
+    return at;
+}
+
 // Nanoseconds per mouse move over the frame, from SendInput until the frame
-// has it. Every move goes 20 pixels up or down, more than any scroll
-// sensitivity, so the mouse hook does all its work for each; and sideways
-// by a pixel or more, so that no move goes where a late echo of an earlier
-// one has already put the pointer (the system makes no move of that). NAN
-// when a move got lost: its wait would stand in the figure.
+// has it. NAN when a move got lost: its wait would stand in the figure.
 static double MoveCost(HWND frame, int count)
 {
     POINT centre = ClientCentre(frame);
-    if (!MoveAndWait(frame, centre))
+    if (!MoveAndWait(frame, NextMove(centre)))
         return NAN;
     double start = Now();
-    for (int i = 0; i < count; i++) {
-        POINT at = {centre.x - 8 + i % 17, centre.y + (i % 2 ? -10 : 10)};
-        if (!MoveAndWait(frame, at))
+    for (int i = 0; i < count; i++)
+        if (!MoveAndWait(frame, NextMove(centre)))
             return NAN;
-    }
     return (Now() - start) * 1e9 / count;
 }
 

@@ -37,8 +37,12 @@ conditions() {
     echo "# $1: $(date -u '+%Y-%m-%d %H:%M:%S UTC'), $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
 }
 
+# Windows of their own on the display: in a virtual desktop, Wine echoes a
+# pointer moved by input back to the programs, late and from earlier
+# places, and how many echoes a move makes depends on how busy the receiving
+# thread is, which would make the mouse-move figure a measure of that.
 run() {
-    KOV_WINE_ISOLATE=bench-$$ "$root/scripts/kovwine" "$build/bin/kovbench.exe" "$@"
+    KOV_WINE_DESKTOP=none KOV_WINE_ISOLATE=bench-$$ "$root/scripts/kovwine" "$build/bin/kovbench.exe" "$@"
 }
 
 conditions "start, $(wine --version 2>/dev/null || echo wine), Kov of this tree ($(git -C "$root" rev-parse --short HEAD))"

@@ -2,10 +2,11 @@
 // work with Kov not running, in one run:
 //   1. SendMessage to a frame (subclassed by Kov, or not)
 //   2. a post-and-get message loop in a thread (hooked by Kov, or not; and
-//      Kov's get-message hook against an empty one of our own)
+//      Kov's get-message hook against an empty one of our own, and against
+//      itself suspended)
 //   3. a mouse move delivered with SendInput to the frame, until the frame
 //      has it (Kov's mouse hook with the middle button on the scroll action,
-//      no button held; and the same against an empty mouse hook)
+//      no button held; and the same two comparisons of the hook)
 //   4. the tick intervals of auto-scroll against AutoScrollInterval
 //   5. how soon a new frame's button group is visible: message-loop turns
 //      and milliseconds from CreateWindow, median of many windows, and
@@ -16,7 +17,7 @@
 // so that a drift of the machine's speed falls on both sides alike). Kov is
 // really started and ended between rounds; the frame stays the same. Each
 // measure is reported as the median of its per-pair ratios, with the
-// smallest and largest.
+// smallest and largest and the middle half.
 //
 // Kov is started from a temporary copy of kovw.exe and kovhook.dll, taken
 // from this program's directory or from the one given.

@@ -574,8 +574,9 @@ static void AutoScrollTicks(HWND frame, const OptionsRecord &options)
     unsigned interval = options.AutoScrollInterval;
     const double listen = 3.0;
 
-    // The drag at the display: under Wine a button held by SendInput is
-    // let go again when the display reports the pointer's next move.
+    // The drag at the display, as a hand makes it: under Wine a middle
+    // button held by SendInput did not stay held through the moves of a
+    // drag (two line scrolls for sixteen moves), as keys do not either.
     LONG downs = middleDowns;
     const char *failed = NULL;
     if (!XMoveAndWait(frame, at))

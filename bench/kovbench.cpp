@@ -1,17 +1,37 @@
-// Measures what Kov costs the programs it runs in, against the same work
-// with Kov not running, in one run:
+// Measures what Kov costs the programs it runs in, as ratios against the same
+// work with Kov not running, in one run:
 //   1. SendMessage to a frame (subclassed by Kov, or not)
-//   2. a post-and-get message loop in a thread (hooked by Kov, or not)
-//   3. how soon a new frame's button group is visible: message-loop turns
+//   2. a post-and-get message loop in a thread (hooked by Kov, or not; and
+//      Kov's get-message hook against an empty one of our own, and against
+//      itself suspended)
+//   3. a mouse move delivered with SendInput to the frame, until the frame
+//      has it (Kov's mouse hook with the middle button on the scroll action,
+//      no button held; and the same two comparisons of the hook)
+//   4. the tick intervals of auto-scroll against AutoScrollInterval
+//   5. how soon a new frame's button group is visible: message-loop turns
 //      and milliseconds from CreateWindow, median of many windows, and
 //      whether it was visible before the frame's first idle turn ended.
-// Kov is started from a temporary copy of kovw.exe and kovhook.dll beside
-// this program and ended again.
 //
-//   kovbench [messages] [windows]
+// Rounds alternate: without Kov, with Kov, with, without, without, with, ...
+// (each pair is one round of each, their order flipping from pair to pair,
+// so that a drift of the machine's speed falls on both sides alike). Kov is
+// really started and ended between rounds; the frame stays the same. Each
+// measure is reported as the median of its per-pair ratios, with the
+// smallest and largest and the middle half.
+//
+// Kov is started from a temporary copy of kovw.exe and kovhook.dll, taken
+// from this program's directory or from the one given.
+//
+//   kovbench [/pairs:N] [/kov:DIR] [/windows:N]
 #include <windows.h>
 
+#include "../common/actions.h"
+#include "../common/options.h"
+#include "../controller/resource.h"
+
 #include <algorithm>
+#include <math.h>
+#include <stddef.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -20,12 +40,21 @@
 
 #define WM_BENCH (WM_APP + 7)
 
-static LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    if (msg == WM_BENCH)
-        return wParam + 1;
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
-}
+// Work per round: each figure of a round is the best of REPEATS short runs
+// of this many operations, the runs of all measures taking turns. The
+// machine is shared: short runs, many of them, are the likeliest to catch
+// stretches in which nothing else ran.
+#define SENDS 5000
+#define POSTS 200
+#define MOVES 25
+#define REPEATS 24
+
+static volatile LONG moveCount, middleDowns, linesUp;
+static LPARAM awaitedMove;
+static bool awaitedSeen;
+static long movesSent, movesLost;
+static bool recordTicks;
+static std::vector<double> ticks;
 
 static double Now()
 {
@@ -37,12 +66,60 @@ static double Now()
     return (double)counter.QuadPart / frequency.QuadPart;
 }
 
+static LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_BENCH:
+        return wParam + 1;
+    case WM_MOUSEMOVE:
+        moveCount++;
+        awaitedSeen = awaitedSeen || lParam == awaitedMove;
+        return 0;
+    case WM_MBUTTONDOWN:
+        middleDowns++;
+        return 0;
+    case WM_VSCROLL:
+        if (LOWORD(wParam) == SB_LINEUP) {
+            linesUp++;
+            if (recordTicks)
+                ticks.push_back(Now());
+        }
+        return 0;
+    }
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
 static void Pump()
 {
     MSG msg;
     while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
+    }
+}
+
+// Runs the message loop for a while (sent messages are answered too).
+static void Idle(double seconds)
+{
+    double end = Now() + seconds;
+    while (Now() < end) {
+        Pump();
+        MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_ALLINPUT);
+    }
+    Pump();
+}
+
+// Runs the message loop until done() holds or the time is up.
+template <class Cond> static bool PumpUntil(Cond done, double seconds)
+{
+    double end = Now() + seconds;
+    for (;;) {
+        Pump();
+        if (done())
+            return true;
+        if (Now() >= end)
+            return false;
+        MsgWaitForMultipleObjects(0, NULL, FALSE, 5, QS_ALLINPUT);
     }
 }
 
@@ -53,6 +130,11 @@ static HWND NewFrame(int n)
                                 NULL);
     ShowWindow(hwnd, SW_SHOWNOACTIVATE);
     return hwnd;
+}
+
+static bool Subclassed(HWND frame)
+{
+    return GetWindowLongPtrA(frame, GWLP_WNDPROC) != (LONG_PTR)FrameProc;
 }
 
 // Nanoseconds per SendMessage to the frame.
@@ -84,6 +166,100 @@ static double PostGetCost(HWND frame, int count)
 static LRESULT CALLBACK EmptyHook(int code, WPARAM wParam, LPARAM lParam)
 {
     return CallNextHookEx(NULL, code, wParam, lParam);
+}
+
+static void SendMove(POINT at)
+{
+    INPUT move = {INPUT_MOUSE};
+    move.mi.dx = at.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+    move.mi.dy = at.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &move, sizeof(INPUT));
+}
+
+// Moves the pointer and waits until the frame has seen it there; false when
+// that never came (the system may drop a move while the active window
+// changes). In a virtual desktop Wine echoes a move back, sometimes late
+// and with an earlier position: the frame then sees more moves than were
+// sent, and the last one it sees need not be the one awaited.
+static bool MoveAndWait(HWND frame, POINT at)
+{
+    POINT client = at;
+    ScreenToClient(frame, &client);
+    awaitedMove = MAKELPARAM(client.x, client.y);
+    awaitedSeen = false;
+    SendMove(at);
+    movesSent++;
+    bool seen = PumpUntil([&] { return awaitedSeen; }, 0.2);
+    movesLost += !seen;
+    return seen;
+}
+
+// xdotool, at the display: what a hand on the mouse does there. Its handle
+// under Wine says nothing about its end: the caller waits for the effect.
+static bool Xdo(const std::string &words)
+{
+    std::string line = "/usr/bin/xdotool " + words;
+    STARTUPINFOA si = {sizeof(si)};
+    PROCESS_INFORMATION pi;
+    if (!CreateProcessA("Z:\\usr\\bin\\xdotool", &line[0], NULL, NULL, FALSE, 0, NULL, NULL, &si,
+                        &pi))
+        return false;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return true;
+}
+
+static bool XMoveAndWait(HWND frame, POINT at)
+{
+    POINT client = at;
+    ScreenToClient(frame, &client);
+    awaitedMove = MAKELPARAM(client.x, client.y);
+    awaitedSeen = false;
+    return Xdo("mousemove " + std::to_string(at.x) + " " + std::to_string(at.y)) &&
+           PumpUntil([&] { return awaitedSeen; }, 2.0);
+}
+
+static POINT ClientCentre(HWND frame)
+{
+    RECT rc;
+    GetClientRect(frame, &rc);
+    POINT centre = {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+    ClientToScreen(frame, &centre);
+    return centre;
+}
+
+// Where the next move goes: 20 pixels up or down from the last, more than
+// any scroll sensitivity, so that the mouse hook does all its work for
+// each; and a pixel or more sideways, along a cycle that goes on from run to
+// run, so that no move is aimed where the pointer already is (the system
+// makes no move of that, and a late echo may have left it at an earlier
+// place).
+static POINT NextMove(POINT centre)
+{
+    static int step;
+    int i = step++;
+    POINT at = {centre.x - 8 + i % 17, centre.y + (i % 2 ? -10 : 10)};
+    return at;
+}
+
+// Nanoseconds per mouse move over the frame, from SendInput until the frame
+// has it. NAN when a move got lost: its wait would stand in the figure.
+static double MoveCost(HWND frame, int count)
+{
+    POINT centre = ClientCentre(frame);
+    if (!MoveAndWait(frame, NextMove(centre)))
+        return NAN;
+    double start = Now();
+    for (int i = 0; i < count; i++)
+        if (!MoveAndWait(frame, NextMove(centre)))
+            return NAN;
+    return (Now() - start) * 1e9 / count;
+}
+
+static double Best(double a, double b)
+{
+    return isnan(a) ? b : isnan(b) ? a : std::min(a, b);
 }
 
 struct GroupSearch {
@@ -153,62 +329,142 @@ static Appearance GroupAppears(int n)
     return result;
 }
 
-// The library's shared section, which opens with its window table.
-static void *SharedSection(HMODULE module)
+static bool ReadFileBytes(const std::string &path, std::string *bytes)
 {
-    IMAGE_DOS_HEADER *dos = (IMAGE_DOS_HEADER *)module;
-    IMAGE_NT_HEADERS *nt = (IMAGE_NT_HEADERS *)((char *)module + dos->e_lfanew);
-    IMAGE_SECTION_HEADER *section = IMAGE_FIRST_SECTION(nt);
-    for (int i = 0; i < nt->FileHeader.NumberOfSections; i++, section++)
-        if (strncmp((const char *)section->Name, "MY_SHARE", 8) == 0)
-            return (char *)module + section->VirtualAddress;
-    return NULL;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0,
+                              NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD size = GetFileSize(file, NULL), got = 0;
+    bytes->assign(size, '\0');
+    bool ok = size != INVALID_FILE_SIZE && (size == 0 || ReadFile(file, &(*bytes)[0], size, &got, NULL)) &&
+              got == size;
+    CloseHandle(file);
+    return ok;
 }
 
-// kovw started from a temporary home, enabled, and ended at the end.
+static bool WriteFileBytes(const std::string &path, const std::string &bytes)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD put = 0;
+    bool ok = WriteFile(file, bytes.data(), (DWORD)bytes.size(), &put, NULL) && put == bytes.size();
+    CloseHandle(file);
+    return ok;
+}
+
+// kovw in a temporary home, started and ended as often as the rounds ask,
+// as a user does (its own close, which releases every frame).
 struct Kov {
     std::string home;
     PROCESS_INFORMATION pi = {};
     HMODULE dll = NULL;
+    HWND main = NULL;
+    OptionsRecord options = {};
+    volatile int *suspended = NULL;   // the library's flag, in its shared section
 
-    bool Start(const std::string &bin)
+    bool Setup(const std::string &bin)
     {
         char temp[MAX_PATH];
         GetTempPathA(sizeof(temp), temp);
         home = std::string(temp) + "kovbench-" + std::to_string(GetCurrentProcessId()) + "\\";
         CreateDirectoryA(home.c_str(), NULL);
         for (const char *file : {"kovw.exe", "kovhook.dll"})
-            if (!CopyFileA((bin + file).c_str(), (home + file).c_str(), FALSE))
+            if (!CopyFileA((bin + file).c_str(), (home + file).c_str(), FALSE)) {
+                fprintf(stderr, "kovbench: cannot copy %s%s\n", bin.c_str(), file);
                 return false;
+            }
+        // Kept in this process from start to end, so that no round pays
+        // for the hooks bringing the library in.
+        dll = LoadLibraryA((home + "kovhook.dll").c_str());
+        suspended = dll ? (volatile int *)GetProcAddress(dll, "_SuspendKovTemp") : NULL;
+        return suspended != NULL;
+    }
+
+    // Kov's Suspend and Enable, as its menu gives them.
+    bool Suspend(bool on)
+    {
+        if ((*suspended != 0) == on)
+            return true;
+        PostMessageA(main, WM_COMMAND, IDM_SUSPEND, 0);
+        return PumpUntil([&] { return (*suspended != 0) == on; }, 5);
+    }
+
+    // Kov's first start writes its default options; the middle button then
+    // gets the scroll action, so that the mouse hook has its real work to do
+    // on every move from the next start on.
+    bool Configure(HWND frame)
+    {
+        if (!Start(frame) || !Stop(frame))
+            return false;
+        std::string bytes;
+        if (!ReadFileBytes(home + "kovopt.ini", &bytes) || bytes.size() != sizeof(OptionsRecord)) {
+            fprintf(stderr, "kovbench: Kov wrote no options file\n");
+            return false;
+        }
+        memcpy(&options, bytes.data(), sizeof(options));
+        options.MouseAction[SLOT_MIDDLE].ActionId = ACTION_SCROLLPAGE;
+        bytes.assign((const char *)&options, sizeof(options));
+        return WriteFileBytes(home + "kovopt.ini", bytes);
+    }
+
+    // Started, and done with the frame: subclassed, its group shown, and
+    // the start-up's own work given time to end.
+    bool Start(HWND frame)
+    {
+        if (pi.hProcess)
+            return true;
         std::string line = "\"" + home + "kovw.exe\"";
         STARTUPINFOA si = {sizeof(si)};
-        if (!CreateProcessA(NULL, &line[0], NULL, NULL, FALSE, 0, NULL, home.c_str(), &si, &pi))
+        if (!CreateProcessA(NULL, &line[0], NULL, NULL, FALSE, 0, NULL, home.c_str(), &si, &pi)) {
+            fprintf(stderr, "kovbench: kovw did not start\n");
             return false;
-        // The same library file as kovw's, to see its window table: Kov is
-        // ready once kovw's own window has its record.
-        dll = LoadLibraryA((home + "kovhook.dll").c_str());
-        const volatile HWND *table = dll ? (const volatile HWND *)SharedSection(dll) : NULL;
-        double start = Now();
-        while (table && Now() - start < 20) {
-            HWND main = FindWindowA("KovMainWin", NULL);
-            if (main && table[0] == main)
-                return true;
-            Pump();
-            Sleep(20);
         }
-        return false;
+        bool ready = PumpUntil(
+            [&] {
+                DWORD pid = 0;
+                main = FindWindowA("KovMainWin", NULL);
+                GetWindowThreadProcessId(main, &pid);
+                return main && pid == pi.dwProcessId && Subclassed(frame) && GroupVisible(frame);
+            },
+            20);
+        if (!ready) {
+            fprintf(stderr, "kovbench: Kov did not dress the frame (window %d, subclass %d, "
+                    "group %d)\n", main != NULL, Subclassed(frame), GroupVisible(frame));
+            return false;
+        }
+        Idle(0.3);
+        return true;
     }
-    ~Kov()
+
+    // Ended as the user ends it; the frame back to its own procedure.
+    bool Stop(HWND frame)
     {
-        HWND main = FindWindowA("KovMainWin", NULL);
+        if (!pi.hProcess)
+            return true;
         if (main)
             PostMessageA(main, WM_CLOSE, 0, 0);
-        if (pi.hProcess) {
-            if (WaitForSingleObject(pi.hProcess, 10000) != WAIT_OBJECT_0)
-                TerminateProcess(pi.hProcess, 1);
-            CloseHandle(pi.hProcess);
-            CloseHandle(pi.hThread);
+        // kovw sends each frame its release: the loop must keep running.
+        bool ended = PumpUntil([&] { return WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0; },
+                               20);
+        if (!ended)
+            TerminateProcess(pi.hProcess, 1);
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
+        pi = PROCESS_INFORMATION();
+        main = NULL;
+        if (!ended || (frame && !PumpUntil([&] { return !Subclassed(frame); }, 5))) {
+            fprintf(stderr, "kovbench: Kov did not end cleanly\n");
+            return false;
         }
+        Idle(0.3);
+        return true;
+    }
+
+    ~Kov()
+    {
+        Stop(NULL);
         if (dll)
             FreeLibrary(dll);
         for (const char *file : {"kovw.exe", "kovhook.dll", "kovopt.ini", "kovxcept.ini"})
@@ -217,29 +473,180 @@ struct Kov {
     }
 };
 
-struct Costs {
-    double send, postGet;
+// One round's figures, in nanoseconds. Without Kov, also with an empty hook
+// of our own; with Kov, also with Kov's hooks suspended (Kov's own switch:
+// its hooks stay installed and pass everything on at once), which is an
+// empty hook of exactly the kind Kov's is.
+struct Round {
+    double send, postGet, postGetEmpty, postGetIdle, move, moveEmpty, moveIdle;
 };
 
-// Best of a few rounds: the least disturbed measurement of the same work.
-static Costs Measure(HWND frame, int messages)
+static Round Measure(HWND frame, Kov *kov)
 {
-    Costs best = {1e30, 1e30};
-    for (int round = 0; round < 5; round++) {
-        best.send = std::min(best.send, SendCost(frame, messages));
-        best.postGet = std::min(best.postGet, PostGetCost(frame, messages));
+    Round best = {NAN, NAN, NAN, NAN, NAN, NAN, NAN};
+    for (int i = 0; i < REPEATS; i++) {
+        best.send = Best(best.send, SendCost(frame, SENDS));
+        best.postGet = Best(best.postGet, PostGetCost(frame, POSTS));
+        best.move = Best(best.move, MoveCost(frame, MOVES));
+        if (kov) {
+            // Turn about with Kov's own work, a run at a time.
+            if (!kov->Suspend(true))
+                continue;
+            best.postGetIdle = Best(best.postGetIdle, PostGetCost(frame, POSTS));
+            best.moveIdle = Best(best.moveIdle, MoveCost(frame, MOVES));
+            kov->Suspend(false);
+            continue;
+        }
+        // What any hook of the kind costs here: the system's part.
+        HHOOK empty = SetWindowsHookExA(WH_GETMESSAGE, EmptyHook, NULL, GetCurrentThreadId());
+        best.postGetEmpty = Best(best.postGetEmpty, PostGetCost(frame, POSTS));
+        UnhookWindowsHookEx(empty);
+        empty = SetWindowsHookExA(WH_MOUSE, EmptyHook, NULL, GetCurrentThreadId());
+        best.moveEmpty = Best(best.moveEmpty, MoveCost(frame, MOVES));
+        UnhookWindowsHookEx(empty);
     }
     return best;
 }
 
+struct Spread {
+    double median, min, max, low, high;   // low and high: the middle half
+    int n;
+};
+
+// The value below which a fraction q of the sorted values lie.
+static double Quantile(const std::vector<double> &sorted, double q)
+{
+    double at = q * (sorted.size() - 1);
+    size_t i = (size_t)at;
+    if (i + 1 >= sorted.size())
+        return sorted.back();
+    return sorted[i] + (at - i) * (sorted[i + 1] - sorted[i]);
+}
+
+static Spread Summarize(std::vector<double> values)
+{
+    values.erase(std::remove_if(values.begin(), values.end(), [](double v) { return isnan(v); }),
+                 values.end());
+    Spread s = {NAN, NAN, NAN, NAN, NAN, (int)values.size()};
+    if (values.empty())
+        return s;
+    std::sort(values.begin(), values.end());
+    s.median = Quantile(values, 0.5);
+    s.low = Quantile(values, 0.25);
+    s.high = Quantile(values, 0.75);
+    s.min = values.front();
+    s.max = values.back();
+    return s;
+}
+
+static void Report(const char *name, const std::vector<Round> &without, double Round::*base,
+                   const std::vector<Round> &with, double Round::*kov, double scale,
+                   const char *unit)
+{
+    std::vector<double> ratios, a, b;
+    for (size_t i = 0; i < with.size(); i++) {
+        a.push_back(without[i].*base);
+        b.push_back(with[i].*kov);
+        ratios.push_back(with[i].*kov / (without[i].*base));
+    }
+    Spread r = Summarize(ratios), x = Summarize(a), y = Summarize(b);
+    printf("%-38s %9.2f %-2s %9.2f %-2s   ratio %.3f (%.3f-%.3f, %d pairs)\n", name,
+           x.median / scale, unit, y.median / scale, unit, r.median, r.min, r.max, r.n);
+    printf("%-38s middle half of the pairs %.3f-%.3f; per pair:", "", r.low, r.high);
+    for (double v : ratios)
+        printf(" %.3f", v);
+    printf("\n");
+}
+
+// Auto-scroll: the middle button held in the lower part of the frame, the
+// pointer moved up into the top band and left there; the ticks are the line
+// scrolls the frame then gets, one per timer period.
+static void AutoScrollTicks(HWND frame, const OptionsRecord &options)
+{
+    RECT outer;
+    GetWindowRect(frame, &outer);
+    POINT top = {0, 0};
+    ClientToScreen(frame, &top);
+    POINT at = ClientCentre(frame);
+    at.y = outer.bottom - (outer.bottom - outer.top) / 4;
+    int bandEnd = outer.top + options.AutoScrollZone;
+    LONG goal = std::min<LONG>(top.y + 10, bandEnd - 2);
+    unsigned interval = options.AutoScrollInterval;
+    const double listen = 3.0;
+
+    // The drag at the display, as a hand makes it: under Wine a middle
+    // button held by SendInput did not stay held through the moves of a
+    // drag (two line scrolls for sixteen moves), as keys do not either.
+    LONG downs = middleDowns;
+    const char *failed = NULL;
+    if (!XMoveAndWait(frame, at))
+        failed = "the pointer did not get to the frame";
+    LONG linesBefore = linesUp;
+    if (!failed && !(Xdo("mousedown 2") && PumpUntil([&] { return middleDowns != downs; }, 2.0)))
+        failed = "the frame did not get the middle button's press";
+    while (!failed && at.y > goal) {
+        at.y = std::max<LONG>(at.y - 12, goal);
+        if (!XMoveAndWait(frame, at))
+            failed = "a move of the drag did not reach the frame";
+    }
+    Idle(0.05);
+    LONG dragLines = linesUp - linesBefore;
+    ticks.clear();
+    recordTicks = true;
+    Idle(listen);
+    recordTicks = false;
+    std::vector<double> held = ticks;
+    Xdo("mouseup 2");
+    PumpUntil([] { return !(GetAsyncKeyState(VK_MBUTTON) & 0x8000); }, 2.0);
+    ticks.clear();
+    recordTicks = true;
+    Idle(0.5);
+    recordTicks = false;
+    size_t after = ticks.size();
+    MoveAndWait(frame, ClientCentre(frame));
+
+    printf("4. auto-scroll ticks (interval %u ms, band %d px, pointer %ld px below the top edge)\n",
+           interval, options.AutoScrollZone, at.y - outer.top);
+    if (failed) {
+        printf("   not measured: %s\n", failed);
+        return;
+    }
+    if (held.size() < 2) {
+        printf("   no ticks: auto-scroll did not start (%ld line scrolls during the drag, %d in "
+               "the %.1f s after it)\n", dragLines, (int)held.size(), listen);
+        return;
+    }
+    std::vector<double> gaps;
+    for (size_t i = 1; i < held.size(); i++)
+        gaps.push_back((held[i] - held[i - 1]) * 1000);
+    Spread g = Summarize(gaps);
+    printf("   %d ticks in %.1f s: interval median %.1f ms, shortest %.1f, worst %.1f ms "
+           "(%.2f and %.2f times the setting); %d after the release\n",
+           (int)held.size(), listen, g.median, g.min, g.max, g.median / interval,
+           g.max / interval, (int)after);
+}
+
 int main(int argc, char **argv)
 {
-    int messages = argc > 1 ? atoi(argv[1]) : 20000;
-    int windows = argc > 2 ? atoi(argv[2]) : 30;
+    int pairs = 16, windows = 30;
     char path[MAX_PATH];
     GetModuleFileNameA(NULL, path, sizeof(path));
     std::string bin(path);
     bin = bin.substr(0, bin.find_last_of('\\') + 1);
+    for (int i = 1; i < argc; i++) {
+        if (!strncmp(argv[i], "/pairs:", 7))
+            pairs = std::max(1, atoi(argv[i] + 7));
+        else if (!strncmp(argv[i], "/windows:", 9))
+            windows = atoi(argv[i] + 9);
+        else if (!strncmp(argv[i], "/kov:", 5)) {
+            bin = argv[i] + 5;
+            if (!bin.empty() && bin.back() != '\\')
+                bin += '\\';
+        } else {
+            fprintf(stderr, "usage: kovbench [/pairs:N] [/kov:DIR] [/windows:N]\n");
+            return 2;
+        }
+    }
 
     WNDCLASSA wc = {};
     wc.lpfnWndProc = FrameProc;
@@ -248,40 +655,57 @@ int main(int argc, char **argv)
     wc.lpszClassName = "KovBench";
     RegisterClassA(&wc);
 
-    HWND plain = NewFrame(0);
-    Pump();
-    Costs without = Measure(plain, messages);
-    // What any get-message hook costs here: the system's part of (2).
-    HHOOK empty = SetWindowsHookExA(WH_GETMESSAGE, EmptyHook, NULL, GetCurrentThreadId());
-    double emptyHook = Measure(plain, messages).postGet;
-    UnhookWindowsHookEx(empty);
-    DestroyWindow(plain);
-    Pump();
+    HWND frame = NewFrame(0);
+    SetWindowPos(frame, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    Idle(0.3);
+    POINT centre = ClientCentre(frame);
+    if (WindowFromPoint(centre) != frame)
+        fprintf(stderr, "kovbench: another window covers the frame; mouse moves go there\n");
 
     Kov kov;
-    if (!kov.Start(bin)) {
-        fprintf(stderr, "kovbench: Kov did not start\n");
+    if (!kov.Setup(bin) || !kov.Configure(frame))
         return 1;
+    // Not counted: the first round pays for what is done once.
+    Measure(frame, NULL);
+
+    std::vector<Round> without, with;
+    double started = Now();
+    for (int p = 0; p < pairs; p++) {
+        // W K | K W | W K | ...: one start or end of Kov per pair.
+        bool kovFirst = p % 2 == 1;
+        for (int half = 0; half < 2; half++) {
+            bool withKov = (half == 0) == kovFirst;
+            bool switched = withKov ? kov.Start(frame) : kov.Stop(frame);
+            if (!switched)
+                return 1;
+            (withKov ? with : without).push_back(Measure(frame, withKov ? &kov : NULL));
+        }
     }
-    // A thread notices hooks installed while it was busy only once it takes
-    // a message from its queue again (seen under Wine).
-    PostThreadMessageA(GetCurrentThreadId(), WM_NULL, 0, 0);
-    MSG wake;
-    GetMessageA(&wake, NULL, 0, 0);
-    HWND frame = NewFrame(1);
-    double start = Now();
-    while (GetWindowLongPtrA(frame, GWLP_WNDPROC) == (LONG_PTR)FrameProc && Now() - start < 10) {
-        Pump();
-        Sleep(5);
-    }
-    if (GetWindowLongPtrA(frame, GWLP_WNDPROC) == (LONG_PTR)FrameProc) {
-        fprintf(stderr, "kovbench: the frame was not subclassed\n");
+    double elapsed = Now() - started;
+
+    printf("Kov benchmark: %d pairs of rounds (without Kov / with Kov, order alternating), "
+           "%.0f s; each round the best of %d runs of %d SendMessage, %d post-and-get, %d moves\n",
+           pairs, elapsed, REPEATS, SENDS, POSTS, MOVES);
+    printf("%-38s %12s %12s   %s\n", "", "without", "with Kov", "median ratio (min-max)");
+    Report("1. SendMessage to a frame", without, &Round::send, with, &Round::send, 1, "ns");
+    Report("2. post and get in a thread", without, &Round::postGet, with, &Round::postGet, 1000,
+           "us");
+    Report("   Kov's hook against an empty hook", without, &Round::postGetEmpty, with,
+           &Round::postGet, 1000, "us");
+    Report("   Kov's hook against itself suspended", with, &Round::postGetIdle, with,
+           &Round::postGet, 1000, "us");
+    Report("3. mouse move to a frame (SendInput)", without, &Round::move, with, &Round::move, 1000,
+           "us");
+    Report("   Kov's hook against an empty hook", without, &Round::moveEmpty, with, &Round::move,
+           1000, "us");
+    Report("   Kov's hook against itself suspended", with, &Round::moveIdle, with, &Round::move,
+           1000, "us");
+    printf("   the frame saw %.2f moves for each move sent; %ld of %ld moves lost (their runs "
+           "left out)\n", (double)moveCount / movesSent, movesLost, movesSent);
+
+    if (!kov.Start(frame))
         return 1;
-    }
-    Pump();
-    Costs with = Measure(frame, messages);
-    DestroyWindow(frame);
-    Pump();
+    AutoScrollTicks(frame, kov.options);
 
     std::vector<Appearance> appear;
     for (int i = 0; i < windows; i++)
@@ -300,20 +724,13 @@ int main(int argc, char **argv)
     }
     std::sort(turns.begin(), turns.end());
     std::sort(ms.begin(), ms.end());
-
-    printf("Kov benchmark: %d messages per measurement (best of 5), %d windows\n", messages,
-           windows);
-    printf("1. SendMessage to a frame      %8.0f ns without Kov, %8.0f ns subclassed: ratio %.3f\n",
-           without.send, with.send, with.send / without.send);
-    printf("2. post and get in a thread    %8.0f ns without Kov, %8.0f ns hooked:     ratio %.3f\n",
-           without.postGet, with.postGet, with.postGet / without.postGet);
-    printf("   with an empty hook instead  %8.0f ns: Kov's hook against it:            ratio %.3f\n",
-           emptyHook, with.postGet / emptyHook);
     if (!turns.empty())
-        printf("3. group visible after         median %d loop turns, %.1f ms; before the first idle "
+        printf("5. group visible after         median %d loop turns, %.1f ms; before the first idle "
                "turn ended in %d of %d windows (%d without a group)\n",
                turns[turns.size() / 2], ms[ms.size() / 2], beforeIdle, (int)turns.size(), missing);
-    else
-        printf("3. no group appeared in %d windows\n", windows);
+    else if (windows > 0)
+        printf("5. no group appeared in %d windows\n", windows);
+    kov.Stop(frame);
+    DestroyWindow(frame);
     return 0;
 }

@@ -139,7 +139,8 @@ static void ScrollLine(HWND hwnd)
 
 // The end of the vertical range: of the scroll-bar control when there is one
 // (a control keeps its range as SB_CTL; asked for SB_VERT it has none), else
-// of the window's own bar.
+// of the window's own bar. The message carries 16 bits: a longer range ends
+// as far as they reach, not wherever its end wraps to.
 static WORD VerticalEnd(HWND hwnd, HWND bar)
 {
     int low = 0, high = 0;
@@ -147,7 +148,9 @@ static WORD VerticalEnd(HWND hwnd, HWND bar)
         GetScrollRange(bar, SB_CTL, &low, &high);
     else
         GetScrollRange(hwnd, SB_VERT, &low, &high);
-    return (WORD)(high ? high : SCROLL_END_FALLBACK);
+    if (high == 0)
+        return SCROLL_END_FALLBACK;
+    return (WORD)(high > 0xFFFF ? 0xFFFF : high);
 }
 
 // n pages up or down, or with n 0 to the top or the end; never sideways.

@@ -9,14 +9,16 @@
 
 // Push buttons whose style's low word carries nothing but the kind: a
 // button with any other bit there (multi-line text, a bitmap, owner drawing)
-// is no button the pointer is meant for.
+// is no button the pointer is meant for, and neither is one that cannot be
+// seen or pressed.
 static BOOL CALLBACK MouseSnapNewWindowProc(HWND child, LPARAM param)
 {
     HWND *found = (HWND *)param;
     char className[BUTTON_CLASS_SIZE] = "";
     GetClassNameA(child, className, sizeof(className));
     LONG style = GetWindowLongA(child, GWL_STYLE);
-    if (_strnicmp(className, "Button", 6) != 0 || !(style & WS_CHILD) || !IsWindowEnabled(child))
+    if (_strnicmp(className, "Button", 6) != 0 || !(style & WS_CHILD) || !(style & WS_VISIBLE) ||
+        !IsWindowEnabled(child))
         return TRUE;
     if (LOWORD(style) == BS_DEFPUSHBUTTON) {
         *found = child;

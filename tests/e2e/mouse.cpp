@@ -156,7 +156,8 @@ TEST_CASE("snapping: onto a new window's default push button, else a plain one, 
             PostMessageA(hwnd, WM_APP + 2, 0, 0), box = WaitBox("Snap", PidOf(hwnd));
         POINT to = id > 0 ? Centre(Rect(GetDlgItem(box, id))) : id ? Centre(Rect(box)) : away;
         CHECK((Ping(hwnd) && WaitFor([&] { return on(to); })));
-        Move(away), PostMessageA(box, KM_SNAPFOCUS, (WPARAM)box, 0);   // no longer new
+        Move(away), desk.tail->hwndOldSnapWindow = NULL;   // focused again, no longer new
+        PostMessageA(box, KM_SNAPFOCUS, (WPARAM)box, 0);
         CHECK((Ping(hwnd) && on(away)));
     }
     desk.op->Flags = FLAG_SNAPFOCUSWINDOW;

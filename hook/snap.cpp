@@ -34,8 +34,8 @@ static bool Contains(const RECT &rc, POINT pt)
     return pt.x >= rc.left && pt.x <= rc.right && pt.y >= rc.top && pt.y <= rc.bottom;
 }
 
-// The taskbar and the desktop are never snapped to once they exist: the
-// taskbar's own Start button would otherwise pull the pointer to it.
+// Focus on the taskbar or the desktop pulls the pointer neither to them nor
+// to a button of theirs, such as the taskbar's Start button.
 static bool IsShellWindow(HWND hwnd)
 {
     return hwnd == hwndShutdownManager || hwnd == GetDesktopWindow();

@@ -132,6 +132,7 @@ TEST_CASE("scroll gestures: a page on a click, pages or the top or end on a doub
     }));
     Move(Centre(Rect(edit))), Gesture(Centre(Rect(edit)), "PdddR");
     CHECK(WaitFor([&] { return SendMessageA(edit, EM_GETFIRSTVISIBLELINE, 0, 0) >= 3; }));
+    DestroyWindow(own), DestroyWindow(zero), DestroyWindow(bars);   // kovw need not wait for them
 }
 
 TEST_CASE("snapping: onto a new window's default push button, else a plain one, else its middle, "

@@ -6,13 +6,15 @@
 //   probe [--class NAME] [--title TEXT] [--style HEX] [--exstyle HEX]
 //         [--rect X,Y,W,H] [--count N] [--hidden] [--disabled] [--child]
 //         [--drop-caption] [--owned-dialog TITLE]
-//         [--cmdline-title] [--keep] [--unicode] [--offer-twice]
+//         [--cmdline-title] [--keep] [--unicode] [--offer-twice] [--buttons HEX,...]
 // --keep: the windows stay when asked to close (only destroying ends them).
 // --offer-twice: the window is offered to the library a second time, as when
 // it was made while the hooks went in.
 // --unicode: Unicode windows; they also take the probe's subclass message,
 // which puts an ANSI subclass of another module in front (wParam 1) and
 // takes it away again (0), as that module would.
+// --buttons: push buttons of these styles (WS_VISIBLE hides), ids 1, 2, ...
+// WM_APP + 2: a message box "Snap".
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -78,6 +80,9 @@ static LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
         break;
     case WM_MBUTTONDOWN:
         Count[Q_MCLICKS]++;
+        break;
+    case WM_APP + 2:
+        MessageBoxA(hwnd, "Snap", "Snap", MB_OKCANCEL);
         break;
     case WM_DROP_CAPTION:
         SetWindowLongA(hwnd, GWL_STYLE, GetWindowLongA(hwnd, GWL_STYLE) & ~WS_DLGFRAME);
@@ -158,6 +163,10 @@ int main(int argc, char **argv)
         if (child)
             CreateWindowExA(0, cls, "Child", WS_CHILD | WS_VISIBLE | WS_CAPTION, 10, 10, 200, 100,
                             hwnd, NULL, wc.hInstance, NULL);
+        char *end = (char *)Get("--buttons", NULL);
+        for (INT_PTR i = 1; end && *end; i++, end += *end == ',')
+            CreateWindowExA(0, "BUTTON", "B", WS_CHILD | (WS_VISIBLE ^ strtoul(end, &end, 16)),
+                            90 * i - 80, 10, 81, 31, hwnd, (HMENU)i, wc.hInstance, NULL);
         if (!hidden)
             ShowWindow(hwnd, SW_SHOWNORMAL);
         if (disabled)

@@ -1,0 +1,176 @@
+// Scrolling by mouse gestures, and the pointer snapped onto windows that get the focus.
+#include "kt.h"
+
+#include "common/actions.h"
+
+using namespace kt;
+
+// Windows of this program, whose scroll and key messages leave words: k, K, H or V (key down, up,
+// horizontal, vertical scroll), wParam in hex, v when aimed at the vertical scroll-bar control,
+// and a key's lParam. The library works for them while a wait takes this thread's messages.
+static std::string Words;
+static LPARAM LastMove;
+static HWND Bar;
+
+static LRESULT CALLBACK Logging(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    char word[40] = "";
+    bool key = (msg == WM_KEYDOWN || msg == WM_KEYUP) && wParam >= VK_PRIOR && wParam <= VK_DOWN;
+    const char *to = Bar && lParam == (LPARAM)Bar ? "v" : lParam && !key ? "?" : "";
+    if (key || msg == WM_VSCROLL || msg == WM_HSCROLL)
+        snprintf(word, sizeof(word), key ? "%c%X%s:%lX " : "%c%X%s ",
+                 "kKHV"[(msg & 1) | (msg >> 3 & 2)], (unsigned)wParam, to, (long)lParam);
+    Words += word;
+    LastMove = msg == WM_MOUSEMOVE ? lParam : LastMove;
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+// With bars, a vertical scroll-bar control to 300 and a disabled horizontal one too.
+static HWND LoggingWindow(int x, int max, bool bars = false)
+{
+    WNDCLASSA wc = {CS_DBLCLKS, Logging, 0, 0, 0, 0, LoadCursorA(NULL, IDC_ARROW), 0, 0, "Logging"};
+    RegisterClassA(&wc);
+    HWND hwnd = CreateWindowExA(0, "Logging", "", WS_OVERLAPPEDWINDOW | WS_VSCROLL | WS_HSCROLL |
+                                WS_VISIBLE, x, 60, 300, 400, NULL, NULL, NULL, NULL);
+    SetScrollRange(hwnd, SB_VERT, 0, max, TRUE);
+    if (bars) {
+        Bar = CreateWindowExA(0, "SCROLLBAR", "", WS_CHILD | SBS_VERT, 0, 0, 9, 9, hwnd, 0, 0, 0);
+        SetScrollRange(Bar, SB_CTL, 0, 300, TRUE);
+        CreateWindowExA(0, "SCROLLBAR", "", WS_CHILD | WS_DISABLED, 0, 0, 9, 9, hwnd, 0, 0, 0);
+    }
+    return hwnd;
+}
+
+// At the display: a pointer moved by input can come back to where it was a moment later. Over a
+// logging window, once it has taken the move, and so what came and was posted before.
+static void Move(POINT at, HWND logging = NULL)
+{
+    Xdo("mousemove " + std::to_string(at.x) + " " + std::to_string(at.y));
+    POINT now = at;
+    ScreenToClient(logging, &now);
+    LPARAM move = MAKELPARAM(now.x, now.y);
+    REQUIRE(WaitFor([&] { return GetCursorPos(&now) && now.x == at.x && now.y == at.y; }));
+    REQUIRE((!logging || WaitFor([&] { return LastMove == move; })));
+}
+
+// Steps of 20 pixels (u d l r) and the middle button: pressed (P), released (R), clicked (c),
+// clicked as the second click of a double click (D).
+static void Gesture(POINT at, const char *steps)
+{
+    for (const char *s = steps; *s; s++) {
+        at.x += 20 * ((*s == 'r') - (*s == 'l')), at.y += 20 * ((*s == 'd') - (*s == 'u'));
+        if (strchr("udlr", *s))
+            Move(at);
+        if (strchr("PcD", *s))
+            Button(2, true, *s == 'D');
+        if (strchr("RcD", *s))
+            Button(2, false);
+    }
+}
+
+TEST_CASE("scroll gestures: a page on a click, pages or the top or end on a double click, lines "
+          "while dragging, as scroll messages or cursor keys; auto-scroll; Notepad")
+{
+    Desk desk;
+    desk.op->Flags = 0, desk.op->AutoScrollZone = 60, desk.op->AutoScrollInterval = 100;
+    HWND own = LoggingWindow(20, 70000), zero = LoggingWindow(350, 0);
+    HWND bars = LoggingWindow(680, 500, true);
+    auto times = [](int n, std::string w) { std::string all; while (n--) all += w; return all; };
+    const DWORD keys = FLAG_SCROLLWITHKEYS;
+    const std::tuple<HWND, int, DWORD, const char *, std::string> rows[] = {
+        {own, 6, 0, "c", ""}, {own, 6, 0, "dc", "V3 V8 "}, {own, 6, 0, "uc", "V2 V8 "},
+        {own, 6, 0, "rc", ""}, {own, 6, 0, "PdurlR", "V1 V8 V0 V8 H1 H8 H0 H8 "},
+        {own, 6, 0, "dcD", "V3 V8 V3 V3 V3 V3 V3 V3 V8 "},
+        {own, 0, 0, "dcD", "V3 V8 VFFFF0004 V8 "},   // the end as far as 16 bits reach
+        {own, 0, 0, "ucD", "V2 V8 V4 V8 "}, {zero, 0, 0, "dcD", "V3 V8 V23280004 V8 "},
+        {bars, 0, 0, "PdrRdcD", "V1v V8v H1 H8 V3v V8v V12C0004v V8v "},
+        {own, 6, keys, "PdurlR", "k28:1500001 K28:C1500001 k26:1480001 K26:C1480001 "
+                                 "k27:14D0001 K27:C14D0001 k25:14B0001 K25:C14B0001 "},
+        {own, 2, keys, "dcD", times(3, "k22:1510001 K22:C1510001 ")},
+        {own, 0, keys, "ucD", "k21:1490001 K21:C1490001 "},
+        {own, 0x7FFFFFFF, 0, "dcD", "V3 V8 " + times(1000, "V3 ") + "V8 "}};
+    for (const auto &[hwnd, pages, flags, steps, words] : rows) {
+        INFO(steps << ", pages " << pages << ", flags " << flags);
+        desk.op->ScrollPages = pages, desk.op->Flags = flags;
+        POINT at = Centre(Rect(hwnd));
+        Move({at.x ^ 1, at.y}, hwnd), Words.clear();
+        desk.tail->MouseDirection = 0;
+        desk.tail->LastMousePos.x = at.x, desk.tail->LastMousePos.y = at.y;
+        Gesture(at, steps), Move({at.x, at.y ^ 1}, hwnd);
+        CHECK(Words == words);
+    }
+
+    // Dragged from the first point on: ticking at the interval, a line each, or still.
+    desk.op->Flags = 0;
+    RECT r = Rect(own);
+    POINT mid = Centre(r), top = {mid.x, r.top + 40};
+    volatile UINT &timer = desk.tail->autoScroll.TimerId;
+    const std::vector<std::pair<POINT, bool>> drags[] = {
+        {{mid, 0}, {top, 1}}, {{mid, 0}, {{mid.x, r.bottom - 35}, 1}},
+        {{top, 0}, {{mid.x + 20, top.y}, 0}}, {{mid, 0}, {top, 1}, {{mid.x, r.top + 70}, 0}},
+        {{mid, 0}, {top, 1}, {{mid.x, r.top - 10}, 0}},
+        {{mid, 0}, {top, 1}, {{mid.x, r.top - 5}, 1}}};
+    for (const auto &drag : drags) {
+        Move({drag[0].first.x ^ 1, drag[0].first.y}, own), Button(2, true);
+        for (size_t i = 1; i < drag.size(); i++) {
+            DWORD start = GetTickCount();
+            long ticks = drag[i].second ? 6 : 1;
+            Words.clear(), Move(drag[i].first);
+            CHECK(WaitFor([&] { return std::count(Words.begin(), Words.end(), '8') >= ticks; }));
+            CHECK((ticks > 1 ? GetTickCount() - start >= 450 : WaitFor([&] { return !timer; })));
+        }
+        Button(2, false);
+        CHECK(WaitFor([&] { return !timer; }));
+    }
+
+    desk.Write("long.txt", times(300, "line\r\n"));
+    desk.Run("C:\\windows\\notepad.exe", desk.Path("long.txt"));
+    HWND edit = NULL;
+    REQUIRE(WaitFor([&] {
+        edit = FindWindowExA(WaitTop("Notepad", "", 0, 0), NULL, "Edit", NULL);
+        return SendMessageA(edit, EM_GETLINECOUNT, 0, 0) > 300;
+    }));
+    Move(Centre(Rect(edit))), Gesture(Centre(Rect(edit)), "PdddR");
+    CHECK(WaitFor([&] { return SendMessageA(edit, EM_GETFIRSTVISIBLELINE, 0, 0) >= 3; }));
+    DestroyWindow(own), DestroyWindow(zero), DestroyWindow(bars);   // kovw need not wait for them
+}
+
+TEST_CASE("snapping: onto a new window's default push button, else a plain one, else its middle, "
+          "once; onto an existing window only from outside, not twice running; never the taskbar")
+{
+    Desk desk(Defaults(), "", false);
+    HWND bar = desk.Probe("--class Shell_TrayWnd", Bin() + "shell.exe");
+    desk.StartKovw();
+    REQUIRE((desk.Settle() && WaitFor([&] { return Ask(bar, R_OWN) == 0; })));
+    const POINT away = {900, 650}, inside = {650, 450};
+    auto on = [](POINT p) { POINT now; return GetCursorPos(&now) && now.x == p.x && now.y == p.y; };
+    // Buttons of these styles (none: a message box); the one snapped to, -1 the middle, 0 none.
+    const std::tuple<const char *, DWORD, int> rows[] = {
+        {"8000001,10000001,0,1", 0, 4}, {"2000,0,0", 0, 2}, {"2000", 0, -1}, {"", 0, IDOK},
+        {"2000", FLAG_SNAPBUTTONWINDOWSONLY, 0}};
+    for (auto [buttons, flags, id] : rows) {
+        INFO(buttons << ", flags " << flags);
+        desk.op->Flags = FLAGS_DEFAULT | flags;
+        Move(away);
+        HWND hwnd = desk.Probe(std::string("--buttons ") + buttons), box = hwnd;
+        if (!*buttons)
+            PostMessageA(hwnd, WM_APP + 2, 0, 0), box = WaitBox("Snap", PidOf(hwnd));
+        POINT to = id > 0 ? Centre(Rect(GetDlgItem(box, id))) : id ? Centre(Rect(box)) : away;
+        CHECK((Ping(hwnd) && WaitFor([&] { return on(to); })));
+        Move(away), desk.tail->hwndOldSnapWindow = NULL;   // focused again, no longer new
+        PostMessageA(box, KM_SNAPFOCUS, (WPARAM)box, 0);
+        CHECK((Ping(hwnd) && on(away)));
+    }
+    desk.op->Flags = FLAG_SNAPFOCUSWINDOW;
+    HWND a = desk.Probe("--rect 100,420,300,200"), b = desk.Probe("--rect 500,420,300,200");
+    REQUIRE(WaitFor([&] { return on(Centre(Rect(b))); }));
+    Move(away), SetForegroundWindow(a);
+    CHECK(WaitFor([&] { return on(Centre(Rect(a))); }));
+    Move(away), PostMessageA(a, KM_SNAPFOCUS, (WPARAM)a, 0);   // the same again
+    CHECK((Ping(a) && on(away)));
+    Move(inside), SetForegroundWindow(b);
+    CHECK((WaitFor([&] { return desk.tail->hwndOldSnapWindow == b; }) && on(inside)));
+    Move(away), PostMessageA(bar, KM_SNAPFOCUS, (WPARAM)bar, 0);
+    HWND start = FindWindowExA(bar, NULL, "Button", NULL);
+    CHECK((WaitFor([&] { return desk.tail->hwndOldSnapWindow == start; }) && on(away)));
+}

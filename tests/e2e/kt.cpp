@@ -231,6 +231,8 @@ std::string Defaults()
         bytes = desk.Read("kovopt.ini");
         REQUIRE(bytes.size() == sizeof(OptionsRecord));
         memset(&bytes[offsetof(OptionsRecord, TitleButton[0].Command)], 0, USER_COMMAND_SIZE);
+        const size_t flags = offsetof(OptionsRecord, Flags);
+        Put32(bytes, flags, U32(bytes, flags) & ~FLAG_SNAPFOCUSWINDOW);
     }
     return bytes;
 }

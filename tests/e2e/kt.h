@@ -104,7 +104,9 @@ private:
 struct Mid;
 struct Tail;
 
-// The options file kovw writes for a fresh home, without a user command.
+// The options file kovw writes for a fresh home, without a user command and
+// without snapping: every new window (the About box Settle opens, too) would
+// move the pointer away from where a test put it.
 std::string Defaults();
 
 // A scene: a fresh home with kovw.exe, kovhook.dll and the documents, kovw

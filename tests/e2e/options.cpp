@@ -125,7 +125,7 @@ TEST_CASE("the user command must exist and is stored as typed")
 
 TEST_CASE("snapping to the focus window greys out its two sub-options, whose bits are kept")
 {
-    Desk desk;
+    Desk desk("");   // kovw's own defaults: snapping on
     HWND dialog = Open(desk);
     Press(dialog, SnapNew);   // off
     Press(dialog, SnapFocus);

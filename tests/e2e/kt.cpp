@@ -255,18 +255,12 @@ Desk::Desk(const std::string &options, const std::string &args, bool start)
     GetModuleFileNameA(lib, loaded, sizeof(loaded));
     REQUIRE_MESSAGE(!_stricmp(loaded, Path("kovhook.dll").c_str()), "another copy: " << loaded);
     ((int(WINAPI *)(OptionsRecord **, ExceptionList **))Proc("GetHookData"))(&op, &xc);
-    // The section opens with the window table; the mirrors must meet the
-    // addresses the library exports, or the layout is not what they say.
-    IMAGE_NT_HEADERS *nt = (IMAGE_NT_HEADERS *)((char *)lib + ((IMAGE_DOS_HEADER *)lib)->e_lfanew);
-    IMAGE_SECTION_HEADER *section = IMAGE_FIRST_SECTION(nt);
-    while (strncmp((const char *)section->Name, "MY_SHARE", 8))
-        section++;
-    win = (volatile WinRecord *)((char *)lib + section->VirtualAddress);
-    mid = (volatile Mid *)(((uintptr_t)(xc + 1) + 3) & ~(uintptr_t)3);
-    tail = (volatile Tail *)Proc("_UnMinAll");
-    REQUIRE((char *)op == (char *)(win + WIN_TABLE_SIZE));
-    REQUIRE((char *)(mid + 1) == (char *)tail);
-    REQUIRE((char *)&tail->SuspendKovTemp == (char *)Proc("_SuspendKovTemp"));
+    // This program holds the same objects, so the same layout, as the
+    // library: its section is ours shifted; the exports must agree.
+    win = (volatile WinRecord *)((char *)Proc("_UnMinAll") - ((char *)&_UnMinAll - (char *)Win));
+    REQUIRE(((void *)&At(_SuspendKovTemp) == (void *)Proc("_SuspendKovTemp") && &At(Op) == op));
+    mid = (volatile Mid *)&At(hwndKov);
+    tail = (volatile Tail *)&At(_UnMinAll);
     if (start) {
         StartKovw(args);
         REQUIRE(Settle());

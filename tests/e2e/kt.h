@@ -139,6 +139,10 @@ public:
     OptionsRecord *op = nullptr;
     ExceptionList *xc = nullptr;
     volatile WinRecord *win = nullptr;
+    template <class T> volatile T &At(T &ours) const   // a variable of the section
+    {
+        return *(volatile T *)((char *)win + ((char *)&ours - (char *)Win));
+    }
     volatile Mid *mid = nullptr;
     volatile Tail *tail = nullptr;
     int Index(HWND frame) const;

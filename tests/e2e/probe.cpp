@@ -58,29 +58,16 @@ static LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
         Saved = (WNDPROC)SetWindowLongPtrA(hwnd, GWLP_WNDPROC, (LONG_PTR)OtherModuleProc);
     else if (msg == SubclassMsg)
         SetWindowLongPtrA(hwnd, GWLP_WNDPROC, (LONG_PTR)Saved);
+    // Messages counted, by query.
+    static const UINT counted[][2] = {{WM_SIZE, Q_SIZES}, {WM_INITMENUPOPUP, Q_MENUPOPUPS},
+                                      {WM_COMMAND, Q_COMMANDS}, {WM_RBUTTONDOWN, Q_RCLICKS},
+                                      {WM_MBUTTONDOWN, Q_MCLICKS}};
+    for (const auto &c : counted)
+        Count[c[1]] += msg == c[0];
+    LastHeight = msg == WM_SIZE ? HIWORD(lParam) : LastHeight;
+    Count[Q_ACTIONS] += msg == 0x6F00 && wParam >= 0x7000 && wParam < 0x7200;   // spent actions
+    Count[Q_TASKLISTS] += msg == WM_SYSCOMMAND && wParam == SC_TASKLIST;
     switch (msg) {
-    case 0x6F00:   // the library's spent message
-        Count[Q_ACTIONS] += wParam >= 0x7000 && wParam < 0x7200;
-        break;
-    case WM_SIZE:
-        Count[Q_SIZES]++;
-        LastHeight = HIWORD(lParam);
-        break;
-    case WM_INITMENUPOPUP:
-        Count[Q_MENUPOPUPS]++;
-        break;
-    case WM_COMMAND:
-        Count[Q_COMMANDS]++;
-        break;
-    case WM_SYSCOMMAND:
-        Count[Q_TASKLISTS] += wParam == SC_TASKLIST;
-        break;
-    case WM_RBUTTONDOWN:
-        Count[Q_RCLICKS]++;
-        break;
-    case WM_MBUTTONDOWN:
-        Count[Q_MCLICKS]++;
-        break;
     case WM_APP + 2:
         MessageBoxA(hwnd, "Snap", "Snap", MB_OKCANCEL);
         break;

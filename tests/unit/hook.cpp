@@ -19,14 +19,11 @@ static LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
 
 static HWND Frame(HWND parent = NULL)
 {
-    static ATOM atom;
-    if (!atom) {
-        WNDCLASSA wc = {0, FrameProc, 0, 0, GetModuleHandleA(NULL)};
-        wc.lpszClassName = "KovUnitFrame";
-        atom = RegisterClassA(&wc);
-    }
+    static WNDCLASSA wc = {0, FrameProc, 0, 0, 0, 0, 0, 0, 0, "KovUnitFrame"};
+    static const bool registered = RegisterClassA(&wc) != 0;
+    REQUIRE(registered);
     HWND hwnd = CreateWindowExA(0, "KovUnitFrame", "", parent ? WS_CHILD : WS_POPUP, 0, 0, 50, 20,
-                                parent, NULL, GetModuleHandleA(NULL), NULL);
+                                parent, NULL, NULL, NULL);
     REQUIRE(hwnd);
     return hwnd;
 }
@@ -39,12 +36,9 @@ static bool Runs(HWND hwnd, WNDPROC proc)
 TEST_CASE("the window table")
 {
     HWND a = Frame(), b = Frame(), c = Frame();
-    int ia = -1, ib = -1, ic = -1;
-    REQUIRE(AllocWindowIndex(a, &ia) == 0);
-    REQUIRE(AllocWindowIndex(b, &ib) == 0);
-    REQUIRE(AllocWindowIndex(c, &ic) == 0);
-    CHECK((ia == 0 && ib == 1 && ic == 2));
-    CHECK(HookedWindowCnt == 3);
+    int id = -1;
+    for (HWND hwnd : {a, b, c})
+        CHECK((AllocWindowIndex(hwnd, &id) == 0 && id == HookedWindowCnt - 1));
     CHECK(Runs(a, SubclassProc));
     CHECK(SendMessageA(a, WM_PROBE, 0, 0) == 1);   // its own procedure, once
 
@@ -53,14 +47,13 @@ TEST_CASE("the window table")
     CHECK(Runs(b, FrameProc));
     CHECK(HookedWindowCnt == 2);
     CHECK(FreeWindowIndex(b, FALSE) == -1);
-    int id = -1;
     REQUIRE(AllocWindowIndex(b, &id) == 0);
     CHECK(id == 1);
 
     // A group's buttons are found through the group.
     HWND group = Frame(), button = Frame(group);
-    Win[ia].hwndButtons = group;
-    CHECK(GetButtonWindowIndex(button, TRUE) == ia);
+    Win[0].hwndButtons = group;
+    CHECK(GetButtonWindowIndex(button, TRUE) == 0);
     CHECK(GetButtonWindowIndex(button, FALSE) == -1);
 
     // A destroyed frame releases its record; releasing all restores all.

@@ -70,7 +70,7 @@ TEST_CASE("rolling a window up and down")
     HWND frame = desk.Probe("--rect 120,130,420,400 --keep");
     REQUIRE(desk.Group(frame));
     volatile WinRecord &rec = desk.Rec(frame);
-    const int rolled = desk.mid->metrics[12] + 2 * rec.yTop;   // sysmenuHeight and the frame
+    const int rolled = desk.At(sysmenuHeight) + 2 * rec.yTop;   // sysmenuHeight and the frame
     auto isRolled = [&] { return Height(frame) >= rolled && Height(frame) <= rolled + 2; };
     auto roll = [&](std::function<bool()> done) {
         Act(frame, ACTION_ROLLUP);
@@ -152,7 +152,7 @@ TEST_CASE("minimize all and undo")
     left.push_back(desk.Probe("--title Tool --exstyle 80 --rect 50,300,300,200"));
     left.push_back(desk.Probe("--title Bare --style 90800000 --rect 380,300,300,200"));
     REQUIRE(WaitFor([&] { return IsIconic(already) != FALSE; }));
-    volatile UnMinAllRecord &record = desk.tail->UnMinAll;
+    volatile UnMinAllRecord &record = desk.At(_UnMinAll);
     Act(desk.main, ACTION_MINALL);
     CHECK(WaitFor([&] { return IsIconic(plain) != FALSE; }));
     REQUIRE(desk.Settle());
@@ -162,17 +162,18 @@ TEST_CASE("minimize all and undo")
     for (HWND hwnd : left)
         CHECK_FALSE(IsIconic(hwnd));
     Act(desk.main, ACTION_UNDOMINALL);
-    CHECK(WaitFor([&] { return !IsIconic(plain) && GetForegroundWindow() == plain; }));
+    // With windows of their own, the display has the last word on which is in front.
+    CHECK(WaitFor([&] { return !IsIconic(plain) && (OwnWindows() || GetForegroundWindow() == plain); }));
     REQUIRE(desk.Settle());
     CHECK(record.Count == 0);
     CHECK(IsIconic(already));
     // More than the record holds: the rest are left alone, nothing spills.
     std::vector<HWND> many = desk.Probes("--count 65 --rect 10,10,200,150", 65);
-    WNDPROC next = desk.tail->SysTaskbarOldFrameProc;
+    WNDPROC next = desk.At(SysTaskbarOldFrameProc);
     Act(desk.main, ACTION_MINALL);
     REQUIRE(desk.Settle());
     CHECK(record.Count == 60);
-    CHECK((void *)desk.tail->SysTaskbarOldFrameProc == (void *)next);
+    CHECK((void *)desk.At(SysTaskbarOldFrameProc) == (void *)next);
     Act(desk.main, ACTION_UNDOMINALL);
     CHECK(WaitFor([&] { return std::none_of(many.begin(), many.end(), IsIconic); }));
 }

@@ -84,7 +84,7 @@ TEST_CASE("on the old shell each group ends with a close button, its left end un
     Desk desk;
     RegDeleteValueA(key, "Version");
     RegCloseKey(key);
-    CHECK(desk.mid->WinMajorVer == 3);
+    CHECK(desk.At(WinMajorVer) == 3);
     HWND frame = desk.Probe("--style 00CF0000");
     RECT r = Rect(frame);
     CheckGroup(desk.Group(frame), r.right - M(SM_CXFRAME) - 6 * M(SM_CXSIZE), r.top + M(SM_CYFRAME),
@@ -118,10 +118,10 @@ TEST_CASE("the group follows its frame")
     CHECK(WaitFor([&] { return !IsWindowVisible(group); }));
     ShowWindow(frame, SW_RESTORE);
     CHECK(WaitFor([&] { return IsWindowVisible(group) && GetWindow(frame, GW_HWNDPREV) == group; }));
-    int count = desk.mid->HookedWindowCnt;
+    int count = desk.At(HookedWindowCnt);
     PostMessageA(frame, WM_CLOSE, 0, 0);
     CHECK(WaitFor([&] { return !IsWindow(group) && desk.Index(frame) < 0; }));
-    CHECK(desk.mid->HookedWindowCnt == count - 1);
+    CHECK(desk.At(HookedWindowCnt) == count - 1);
 }
 
 TEST_CASE("frames that get their group later, or never")
@@ -240,6 +240,7 @@ TEST_CASE("a click on each button")
     HWND started = WaitTop("KovStarted");
     CHECK(started);
     PostMessageA(started, WM_CLOSE, 0, 0);
+    REQUIRE(WaitFor([&] { return !IsWindow(started); }));   // it gives the frame back the front
     Spy spy(GetWindowThreadProcessId(frame, NULL));
     click(2);
     Menu menu;

@@ -20,7 +20,7 @@ TEST_CASE("enabling takes over visible captioned windows, every new one, and no 
     HWND shown = desk.Probe(), hidden = desk.Probe("--hidden");
     desk.StartKovw();
     REQUIRE(desk.Settle());
-    CHECK(desk.mid->hwndKov == desk.main);
+    CHECK(desk.At(hwndKov) == desk.main);
     CHECK(WaitFor([&] { return Taken(desk, shown); }));
     HWND later = desk.Probe("--hidden");
     CHECK(WaitFor([&] { return Taken(desk, later); }));
@@ -28,16 +28,16 @@ TEST_CASE("enabling takes over visible captioned windows, every new one, and no 
     HWND exempt = desk.Probe("", excepted);
     for (HWND hwnd : {hidden, popup, old, exempt})
         CHECK((Ping(hwnd) && Ask(hwnd, Q_SUBCLASSED) == 0 && desk.Index(hwnd) < 0));
-    CHECK(desk.mid->HookedWindowCnt == 3);   // kovw's own window too
+    CHECK(desk.At(HookedWindowCnt) == 3);   // kovw's own window too
 
     // Suspended, the hooks stay but do nothing; the menu bar offers Enable.
-    HHOOK cbt = desk.tail->CBThandle;
+    HHOOK cbt = desk.At(CBThandle);
     Spy spy(GetWindowThreadProcessId(desk.main, NULL));
     Menu bar;
     for (const char *state : {"&Enable", "&Suspend"}) {
         PostMessageA(desk.main, WM_COMMAND, IdmSuspend, 0);
         REQUIRE(desk.Settle());
-        CHECK(desk.tail->CBThandle == cbt);
+        CHECK(desk.At(CBThandle) == cbt);
         REQUIRE(spy.Bar(desk.main, &bar));
         CHECK(bar.texts[0] == state);
         HWND fresh = desk.Probe();
@@ -56,13 +56,13 @@ TEST_CASE("installed once however often asked; every hook or none")
     auto release = (int(WINAPI *)(BOOL))desk.Proc("FreeKovHook");
     CHECK(release(FALSE) == 1);   // nothing installed: nothing to do
     REQUIRE(set(owner, 0, 0) == 1);
-    HHOOK hooks[] = {desk.tail->CBThandle, desk.tail->GetMsghandle, desk.tail->Mousehandle,
-                     desk.tail->SysMsghandle};
+    HHOOK hooks[] = {desk.At(CBThandle), desk.At(GetMsghandle), desk.At(Mousehandle),
+                     desk.At(SysMsghandle)};
     CHECK(set(owner, 0, 0) == 1);
-    CHECK((hooks[0] && desk.tail->CBThandle == hooks[0] && desk.tail->SysMsghandle == hooks[3]));
+    CHECK((hooks[0] && desk.At(CBThandle) == hooks[0] && desk.At(SysMsghandle) == hooks[3]));
     CHECK(WaitFor([&] { return Taken(desk, owner); }));
     CHECK(release(TRUE) == 1);
-    CHECK((!desk.tail->CBThandle && !desk.tail->SysMsghandle && Ask(owner, Q_SUBCLASSED) == 0));
+    CHECK((!desk.At(CBThandle) && !desk.At(SysMsghandle) && Ask(owner, Q_SUBCLASSED) == 0));
 
     // A library without one of its hook procedures says which.
     std::string dir = desk.Path("broken\\");
@@ -98,8 +98,8 @@ TEST_CASE("closing with disabled windows asks once; No keeps kovw running")
         Press(box, answer);
         if (answer == IDNO) {
             REQUIRE(desk.Settle());
-            CHECK(desk.tail->CBThandle);
-            CHECK(desk.tail->IsShutdown == 0);
+            CHECK(desk.At(CBThandle));
+            CHECK(desk.At(IsShutdown) == 0);
             CHECK(Taken(desk, windows[0]));
             CHECK(WaitFor([&] { return desk.Index(desk.main) >= 0; }));   // dressed again
         }
@@ -110,5 +110,5 @@ TEST_CASE("closing with disabled windows asks once; No keeps kovw running")
     CHECK(code == 0);
     for (HWND hwnd : windows)
         CHECK((Ask(hwnd, Q_SUBCLASSED) == 0 && desk.Index(hwnd) < 0));
-    CHECK((desk.mid->HookedWindowCnt == 0 && !desk.tail->CBThandle));
+    CHECK((desk.At(HookedWindowCnt) == 0 && !desk.At(CBThandle)));
 }

@@ -259,8 +259,6 @@ Desk::Desk(const std::string &options, const std::string &args, bool start)
     // library: its section is ours shifted; the exports must agree.
     win = (volatile WinRecord *)((char *)Proc("_UnMinAll") - ((char *)&_UnMinAll - (char *)Win));
     REQUIRE(((void *)&At(_SuspendKovTemp) == (void *)Proc("_SuspendKovTemp") && &At(Op) == op));
-    mid = (volatile Mid *)&At(hwndKov);
-    tail = (volatile Tail *)&At(_UnMinAll);
     if (start) {
         StartKovw(args);
         REQUIRE(Settle());

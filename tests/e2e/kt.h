@@ -76,8 +76,13 @@ void MoveTo(POINT at);
 void Button(int button, bool down, bool doubleClick = false);   // 0 left, 1 right, 2 middle
 void Click(POINT at, int button = 0, int times = 1);
 void Xdo(const std::string &words);
-struct Hold {
-    explicit Hold(const char *key) : key(key) { Xdo("keydown " + this->key); }
+struct Hold {   // "shift" or "ctrl", down until the end of the block
+    explicit Hold(const char *key) : key(key)
+    {
+        Xdo("keydown " + this->key);
+        // Down for every program only once a Wine program has taken it in.
+        CHECK(WaitFor([&] { return GetAsyncKeyState(*key == 's' ? VK_SHIFT : VK_CONTROL) < 0; }));
+    }
     ~Hold() { Xdo("keyup " + key); }
     std::string key;
 };
@@ -100,9 +105,6 @@ private:
     HHOOK hook;
     long seen;
 };
-
-struct Mid;
-struct Tail;
 
 // The options file kovw writes for a fresh home, without a user command and
 // without snapping: every new window (the About box Settle opens, too) would
@@ -143,8 +145,6 @@ public:
     {
         return *(volatile T *)((char *)win + ((char *)&ours - (char *)Win));
     }
-    volatile Mid *mid = nullptr;
-    volatile Tail *tail = nullptr;
     int Index(HWND frame) const;
     volatile WinRecord &Rec(HWND frame) const;
     HWND Group(HWND frame, DWORD ms = 20000) const;   // its visible button group
@@ -161,34 +161,6 @@ std::vector<std::pair<int, RECT>> Buttons(HWND group);
 // Wine a frame that becomes active is raised over its group until the group
 // restacks itself, half a second later at most.
 POINT ButtonAt(HWND group, int i);
-
-// The shared section behind the exception list and from _UnMinAll on, as the
-// library declares it (checked against its exports when a Desk loads it).
-struct Mid {
-    HWND hwndKov;
-    int HookedWindowCnt;
-    SHORT metrics[14];   // cxSysBorder ... screenWidth
-    int WinMajorVer, WinMinorVer;
-    HWND hwndTrapRollup, hwndTrapWMsize;
-    HMENU hwndKovTaskListMenu;
-    HWND hwndSwitchHwnd[60];
-    HWND hwndSnapNewWindow;
-};
-struct Tail {
-    UnMinAllRecord UnMinAll;
-    WNDPROC SysTaskbarOldFrameProc;
-    int IsDBCS, IsShutdown, SysShutdownSelected, SuspendKovTemp;
-    int DoSnapStartMenu, IgnoreSnapWindow, MouseDirection;
-    AUTOSCROLL autoScroll;
-    UINT DoubleClickTime;
-    int DebugLevelShare;
-    HHOOK CBThandle, CWPhandle, GetMsghandle, Mousehandle, SysMsghandle;
-    HMODULE hiKovDll;
-    HWND hwndShutdownManager, hwndWin3PopupPatch, hwndOldSnapWindow, hwndScroll;
-    int ScrollActionId, TrappedRBtnDown, TrappedMBtnDown;
-    POINT LastMousePos;
-    LONG LastMsgTime;
-};
 
 }  // namespace kt
 

@@ -34,7 +34,7 @@ TEST_CASE("Start menu openings: the pointer onto the Start button once after the
         bool snap = flags & FLAG_SNAPSTARTMENU;
         // The action as from a button; carried out by the first opening's menu loop at the latest.
         PostMessageA(desk.bar, KM_ACTION, ACTION_STARTMENU, SOURCE_BUTTON);
-        REQUIRE(WaitFor([&] { return desk.tail->DoSnapStartMenu == snap; }));
+        REQUIRE(WaitFor([&] { return desk.At(DoSnapStartMenu) == snap; }));
         POINT at;
         for (bool first : {true, false}) {
             Xdo("mousemove 500 400");   // at the display, where a menu's grab reads it
@@ -86,7 +86,7 @@ TEST_CASE("on the old shell the Program Manager stands in for the taskbar")
     const char *appDefaults = "Software\\Wine\\AppDefaults\\kovw.exe";   // Windows 3.1 for kovw
     RegSetKeyValueA(HKEY_CURRENT_USER, appDefaults, "Version", REG_SZ, "win31", 6);
     Shell desk("--class Progman", Bin() + "PROGMAN.exe");   // the test shell by that name
-    CHECK((desk.tail->hwndShutdownManager == desk.bar && desk.tail->SysTaskbarOldFrameProc));
+    CHECK((desk.At(hwndShutdownManager) == desk.bar && desk.At(SysTaskbarOldFrameProc)));
     RegDeleteKeyA(HKEY_CURRENT_USER, appDefaults);
 }
 
@@ -105,7 +105,7 @@ TEST_CASE("Wine's own taskbar, when Kov takes it, keeps its Start menu whole")
     std::string options = Defaults();
     Put32(options, offsetof(OptionsRecord, Flags), FLAG_REMOVEDOCUMENTS | FLAG_SNAPSTARTMENU);
     Desk desk(options);
-    REQUIRE(desk.tail->hwndShutdownManager == bar);
+    REQUIRE(desk.At(hwndShutdownManager) == bar);
     CHECK(open(bar, &after));
     CHECK(after.texts == before.texts);
 }

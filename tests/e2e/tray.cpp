@@ -29,14 +29,14 @@ TEST_CASE("the tray menus follow the state; a double click shows the main window
     CHECK(menu.defaultId == (int)IdmOptions);
     // Chosen by its letter: suspended, and the menu then offers Enable.
     PostMessageA(desk.main, WM_CHAR, 's', 1);
-    CHECK(WaitFor([&] { return desk.tail->SuspendKovTemp == 1; }));
-    desk.tail->UnMinAll.Count = 1;   // as after a minimize-all
+    CHECK(WaitFor([&] { return desk.At(_SuspendKovTemp) == 1; }));
+    desk.At(_UnMinAll).Count = 1;   // as after a minimize-all
     Tray(desk, WM_RBUTTONDOWN);
     REQUIRE(spy.Next(&menu));
     CHECK(menu.texts[2] == "&Enable");
     CHECK(menu.texts.back() == "&Undo minimize all");
     PostMessageA(desk.main, WM_CHAR, 'e', 1);
-    CHECK(WaitFor([&] { return desk.tail->SuspendKovTemp == 0; }));
+    CHECK(WaitFor([&] { return desk.At(_SuspendKovTemp) == 0; }));
     // A double click shows the main window.
     Tray(desk, WM_LBUTTONDBLCLK);
     CHECK(WaitFor([&] { return IsWindowVisible(desk.main) && GetForegroundWindow() == desk.main; }));

@@ -2,15 +2,10 @@
 // executor, roll-up, minimize-all and its undo.
 #include "kt.h"
 
-#include "common/actions.h"
-
 using namespace kt;
 
 // Asks the window's own thread for an action, as a button or kovw does.
-static void Act(HWND hwnd, int action)
-{
-    PostMessageA(hwnd, KM_ACTION, action, SOURCE_BUTTON);
-}
+static void Act(HWND hwnd, int action) { PostMessageA(hwnd, KM_ACTION, action, SOURCE_BUTTON); }
 
 // As tall as asked (a window of its own may end a pixel taller).
 static bool Tall(HWND hwnd, int height)
@@ -58,10 +53,8 @@ TEST_CASE("the user command gets its parameters as they stand, or says why it ca
     PostMessageA(started, WM_CLOSE, 0, 0);
     strcpy(UserCommandOf(desk.op), "C:\\nowhere\\missing.exe with arguments");
     Act(frame, ACTION_USERCMD);
-    HWND box = WaitBox("Kov Error", PidOf(frame));
-    REQUIRE(box);
-    CHECK(BoxText(box) == "Error 2\r\nCannot run C:\\nowhere\\missing.exe\r\nFile or path not found.");
-    Press(box, IDOK);
+    CHECK(Answer("Kov Error", PidOf(frame)) ==
+          "Error 2\r\nCannot run C:\\nowhere\\missing.exe\r\nFile or path not found.");
 }
 
 TEST_CASE("rolling a window up and down")

@@ -3,8 +3,6 @@
 // double click. Whatever happens, the other programs go on working.
 #include "kt.h"
 
-#include "common/actions.h"
-
 using namespace kt;
 
 static std::vector<HWND> GroupsOf(HWND frame)

@@ -2,14 +2,9 @@
 // how it follows its frame, how it is drawn, and what its buttons do.
 #include "kt.h"
 
-#include "common/actions.h"
-
 using namespace kt;
 
-static int M(int metric)
-{
-    return GetSystemMetrics(metric);
-}
+static int M(int metric) { return GetSystemMetrics(metric); }
 
 // The group's place and its buttons, left to right.
 static void CheckGroup(HWND group, int left, int top, bool small, std::vector<int> ids)
@@ -78,12 +73,10 @@ TEST_CASE("the group's place and buttons for each kind of frame")
 
 TEST_CASE("on the old shell each group ends with a close button, its left end unmoved")
 {
-    HKEY key;
-    REQUIRE(RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\kovw.exe", &key) == 0);
-    RegSetValueExA(key, "Version", 0, REG_SZ, (const BYTE *)"win31", 6);
+    const char *appDefaults = "Software\\Wine\\AppDefaults\\kovw.exe";   // Windows 3.1 for kovw
+    RegSetKeyValueA(HKEY_CURRENT_USER, appDefaults, "Version", REG_SZ, "win31", 6);
     Desk desk;
-    RegDeleteValueA(key, "Version");
-    RegCloseKey(key);
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, appDefaults, "Version");
     CHECK(desk.At(WinMajorVer) == 3);
     HWND frame = desk.Probe("--style 00CF0000");
     RECT r = Rect(frame);
@@ -155,7 +148,7 @@ static void CheckDrawn(const Desk &desk, RECT b, bool pressed)
     CHECK(WaitFor([&] { return Pixel(b.left, b.top) == (pressed ? grey : white); }, 5000));
     CHECK(Pixel(b.right - 1, b.bottom - 1) == (pressed ? white : grey));
     int g = cy < 18 ? 13 : cy < 26 ? 16 : 24;
-    HMODULE dll = LoadLibraryExA(desk.Path("kovhook.dll").c_str(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    HMODULE dll = GetModuleHandleA(desk.Path("kovhook.dll").c_str());   // the scene's, loaded here
     HBITMAP glyph = LoadBitmapA(dll, MAKEINTRESOURCEA(g == 13 ? 0x7070 : g == 16 ? 0x7046 : 0x7061));
     REQUIRE(glyph);
     HDC dc = CreateCompatibleDC(NULL);
@@ -169,7 +162,6 @@ static void CheckDrawn(const Desk &desk, RECT b, bool pressed)
     CHECK(wrong == 0);
     DeleteDC(dc);
     DeleteObject(glyph);
-    FreeLibrary(dll);
 }
 
 // With windows of their own the window manager draws the title bars.
@@ -177,12 +169,10 @@ TEST_CASE("buttons are drawn with the faces and the glyphs for their size" * doc
 {
     for (const char *caption : {"", "-420"}) {   // the system's caption, 28 pixels
         CAPTURE(caption);
-        HKEY key;
-        RegCreateKeyA(HKEY_CURRENT_USER, "Control Panel\\Desktop\\WindowMetrics", &key);
-        RegSetValueExA(key, "CaptionHeight", 0, REG_SZ, (const BYTE *)caption, strlen(caption) + 1);
+        const char *metrics = "Control Panel\\Desktop\\WindowMetrics";
+        RegSetKeyValueA(HKEY_CURRENT_USER, metrics, "CaptionHeight", REG_SZ, caption, strlen(caption) + 1);
         if (!*caption)
-            RegDeleteValueA(key, "CaptionHeight");
-        RegCloseKey(key);
+            RegDeleteKeyValueA(HKEY_CURRENT_USER, metrics, "CaptionHeight");
         Desk desk;
         for (const char *exstyle : {"0", "80"}) {
             HWND frame = desk.Probe(std::string("--rect 150,150,450,200 --exstyle ") + exstyle);
@@ -194,11 +184,9 @@ TEST_CASE("buttons are drawn with the faces and the glyphs for their size" * doc
             CHECK((button.bottom - button.top >= 26) == (*caption && *exstyle == '0'));
             CheckDrawn(desk, button, false);
             if (*exstyle == '0' && !*caption) {
-                MoveTo(Centre(button));
-                Button(0, true);
+                MoveTo(Centre(button)), Button(0, true);
                 CheckDrawn(desk, button, true);
-                MoveTo({Centre(button).x, Centre(button).y + 300});   // let go elsewhere: no click
-                Button(0, false);
+                MoveTo({Centre(button).x, Centre(button).y + 300}), Button(0, false);   // no click
                 CHECK(WaitFor([&] { return Pixel(button.left, button.top) == RGB(255, 255, 255); }));
             }
             PostMessageA(frame, WM_CLOSE, 0, 0);

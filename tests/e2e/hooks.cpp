@@ -6,10 +6,7 @@ using namespace kt;
 
 static const WPARAM IdmSuspend = 101;
 
-static bool Taken(const Desk &desk, HWND hwnd)
-{
-    return Ask(hwnd, Q_SUBCLASSED) == 1 && desk.Index(hwnd) >= 0;
-}
+static bool Taken(const Desk &desk, HWND w) { return Ask(w, Q_SUBCLASSED) == 1 && desk.Index(w) >= 0; }
 
 TEST_CASE("enabling takes over visible captioned windows, every new one, and no others")
 {
@@ -56,28 +53,22 @@ TEST_CASE("installed once however often asked; every hook or none")
     auto release = (int(WINAPI *)(BOOL))desk.Proc("FreeKovHook");
     CHECK(release(FALSE) == 1);   // nothing installed: nothing to do
     REQUIRE(set(owner, 0, 0) == 1);
-    HHOOK hooks[] = {desk.At(CBThandle), desk.At(GetMsghandle), desk.At(Mousehandle),
-                     desk.At(SysMsghandle)};
+    HHOOK cbt = desk.At(CBThandle), sys = desk.At(SysMsghandle);
     CHECK(set(owner, 0, 0) == 1);
-    CHECK((hooks[0] && desk.At(CBThandle) == hooks[0] && desk.At(SysMsghandle) == hooks[3]));
+    CHECK((cbt && desk.At(CBThandle) == cbt && desk.At(SysMsghandle) == sys));
     CHECK(WaitFor([&] { return Taken(desk, owner); }));
     CHECK(release(TRUE) == 1);
     CHECK((!desk.At(CBThandle) && !desk.At(SysMsghandle) && Ask(owner, Q_SUBCLASSED) == 0));
-
     // A library without one of its hook procedures says which.
-    std::string dir = desk.Path("broken\\");
-    CreateDirectoryA(dir.c_str(), NULL);
-    std::string dll = Slurp(desk.Path("kovhook.dll"));
+    std::string dir = desk.Path("broken\\"), dll = Slurp(desk.Path("kovhook.dll"));
     size_t at = dll.find(std::string("MinimizeWindow\0MouseHookProc", 28));   // the export names
     REQUIRE(at != std::string::npos);
     dll[at + 27] = 'X';
+    CreateDirectoryA(dir.c_str(), NULL);
     Spit(dir + "kovhook.dll", dll);
     REQUIRE(CopyFileA(desk.Path("kovw.exe").c_str(), (dir + "kovw.exe").c_str(), FALSE));
     DWORD pid = desk.Run(dir + "kovw.exe", "").dwProcessId;
-    HWND box = WaitBox("Error", pid);
-    REQUIRE(box);
-    CHECK(BoxText(box) == "KOVHOOK.DLL: Error getting MouseHookProc address");
-    Press(box, IDOK);
+    CHECK(Answer("Error", pid) == "KOVHOOK.DLL: Error getting MouseHookProc address");
 }
 
 TEST_CASE("closing with disabled windows asks once; No keeps kovw running")
@@ -98,16 +89,12 @@ TEST_CASE("closing with disabled windows asks once; No keeps kovw running")
         Press(box, answer);
         if (answer == IDNO) {
             REQUIRE(desk.Settle());
-            CHECK(desk.At(CBThandle));
-            CHECK(desk.At(IsShutdown) == 0);
+            CHECK((desk.At(CBThandle) && desk.At(IsShutdown) == 0));
             CHECK(Taken(desk, windows[0]));
             CHECK(WaitFor([&] { return desk.Index(desk.main) >= 0; }));   // dressed again
         }
     }
-    DWORD code = 1;
-    REQUIRE(WaitForSingleObject(desk.kovw.hProcess, 15000) == WAIT_OBJECT_0);
-    GetExitCodeProcess(desk.kovw.hProcess, &code);
-    CHECK(code == 0);
+    REQUIRE(desk.CloseKovw(false) == 0);
     for (HWND hwnd : windows)
         CHECK((Ask(hwnd, Q_SUBCLASSED) == 0 && desk.Index(hwnd) < 0));
     CHECK((desk.At(HookedWindowCnt) == 0 && !desk.At(CBThandle)));

@@ -103,6 +103,15 @@ void Press(HWND dialog, int id)
     SendMessageTimeoutA(button, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 5000, &result);
 }
 
+std::string Answer(const std::string &title, DWORD pid, int button)
+{
+    HWND box = WaitBox(title, pid);
+    std::string text = box ? BoxText(box) : "";
+    if (box)
+        Press(box, button), WaitFor([&] { return !IsWindow(box); });
+    return text;
+}
+
 int Ask(HWND probe, int what)
 {
     DWORD_PTR result = 0;
@@ -123,8 +132,6 @@ bool Ping(HWND probe)
     CloseHandle(event);
     return answered;
 }
-
-// --- Input ---
 
 void MoveTo(POINT at)
 {
@@ -180,8 +187,6 @@ COLORREF Pixel(int x, int y)
     return color;
 }
 
-// --- Menus ---
-
 static volatile SpyMenu *SpyData(HMODULE dll)
 {
     return ((volatile SpyMenu * (*)(void)) GetProcAddress(dll, "SpyLast"))();
@@ -220,8 +225,6 @@ bool Spy::Bar(HWND hwnd, Menu *menu)
     SendMessageTimeoutA(hwnd, WM_NULL, SPY_MENUBAR, 0, SMTO_ABORTIFHUNG, 5000, &result);
     return Next(menu, 2000);
 }
-
-// --- Scenes ---
 
 std::string Defaults()
 {
@@ -300,10 +303,8 @@ void Desk::StartKovw(const std::string &args)
 
 bool Desk::Settle()
 {
-    // Sent messages are no barrier while kovw waits on the shell during its
-    // start-up: the About command is dispatched by its message loop only.
-    // The second round lets what kovw posted itself before its loop be
-    // handled as well.
+    // Sent messages are no barrier while kovw waits on the shell at start-up; the About command is
+    // handled by its message loop only. A second round for what kovw posted before its loop.
     main = main ? main : WaitTop(KOV_MAIN_CLASS, "", kovw.dwProcessId);
     for (int round = 0; round < 2; round++) {
         PostMessageA(main, WM_COMMAND, 103, 0);
@@ -317,9 +318,10 @@ bool Desk::Settle()
     return true;
 }
 
-int Desk::CloseKovw()
+int Desk::CloseKovw(bool ask)
 {
-    PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+    if (ask)
+        PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
     DWORD code = (DWORD)-1;
     if (WaitForSingleObject(kovw.hProcess, 15000) == WAIT_OBJECT_0)
         GetExitCodeProcess(kovw.hProcess, &code);

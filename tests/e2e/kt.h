@@ -14,25 +14,21 @@
 #include <string>
 #include <vector>
 
+#include "common/actions.h"
 #include "hook/share.h"
 #include "probe.h"
 
 namespace kt {
 
 // Windows of their own on the display (no virtual desktop, no taskbar).
-inline bool OwnWindows()
-{
-    const char *mode = getenv("KOV_WINE_DESKTOP");
-    return mode && !strcmp(mode, "none");
-}
+inline bool OwnWindows() { return getenv("KOV_WINE_DESKTOP") && !strcmp(getenv("KOV_WINE_DESKTOP"), "none"); }
 std::string Bin();   // the test program's directory, ending in a backslash
 std::string Slurp(const std::string &path);
 void Spit(const std::string &path, const std::string &bytes);
-inline uint32_t U32(const std::string &bytes, size_t at)
+inline uint32_t U32(const std::string &bytes, size_t at)   // bounds-checked, as Put32
 {
     uint32_t value;
-    memcpy(&value, &bytes.at(at + 3) - 3, 4);
-    return value;
+    return memcpy(&value, &bytes.at(at + 3) - 3, 4), value;
 }
 inline void Put32(std::string &bytes, size_t at, uint32_t value) { memcpy(&bytes.at(at), &value, 4); }
 
@@ -43,27 +39,27 @@ std::string Text(HWND hwnd);
 inline RECT Rect(HWND hwnd)
 {
     RECT rc = {};
-    GetWindowRect(hwnd, &rc);
-    return rc;
+    return GetWindowRect(hwnd, &rc), rc;
 }
 inline int Height(HWND hwnd) { return Rect(hwnd).bottom - Rect(hwnd).top; }
 inline POINT Centre(RECT r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
 inline DWORD PidOf(HWND hwnd)
 {
     DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    return pid;
+    return GetWindowThreadProcessId(hwnd, &pid), pid;
 }
 // Top-level windows of a class (any when empty) and title (any when empty)
 // of a process (any when 0), from the top of the z-order down.
 std::vector<HWND> Tops(const std::string &cls, const std::string &title = "", DWORD pid = 0);
 HWND WaitTop(const std::string &cls, const std::string &title = "", DWORD pid = 0,
              DWORD ms = 20000);
-// A visible dialog (message box) with this title; its static texts joined by
-// newlines; pressing one of its buttons as a click does.
+// A visible dialog (message box) with this title; its static texts joined by newlines; pressing
+// one of its buttons as a click does.
 HWND WaitBox(const std::string &title, DWORD pid = 0, DWORD ms = 20000);
 std::string BoxText(HWND box);
 void Press(HWND dialog, int id);
+// The text of that message box once it is answered with button; empty when none came.
+std::string Answer(const std::string &title, DWORD pid, int button = IDOK);
 
 // Probe windows answer these (see probe.h).
 int Ask(HWND probe, int what);
@@ -106,15 +102,13 @@ private:
     long seen;
 };
 
-// The options file kovw writes for a fresh home, without a user command and
-// without snapping: every new window (the About box Settle opens, too) would
-// move the pointer away from where a test put it.
+// The options file kovw writes for a fresh home, without a user command and without snapping:
+// every new window (the About box Settle opens, too) would pull the pointer from where it was put.
 std::string Defaults();
 
-// A scene: a fresh home with kovw.exe, kovhook.dll and the documents, kovw
-// started in it (with the options file given, none when empty) and its
-// library loaded here, so that the shared section is in view; probes and
-// other programs started beside it. Everything ends with the scene.
+// A scene: a fresh home with kovw.exe, kovhook.dll and the documents, kovw started in it (with
+// the options file given, none when empty) and its library loaded here, so that the shared
+// section is in view; probes and other programs started beside it. All ends with the scene.
 class Desk {
 public:
     explicit Desk(const std::string &options = Defaults(), const std::string &args = "",
@@ -129,7 +123,7 @@ public:
                             const std::string &cwd = "");
     void StartKovw(const std::string &args = "");
     bool Settle();    // kovw's start-up is over and all it was sent is handled
-    int CloseKovw();  // as the user closes it; its exit code, -1 on time-out
+    int CloseKovw(bool ask = true);   // as the user closes it (or it closes); exit code, -1 on time-out
     PROCESS_INFORMATION kovw = {};
     HWND main = nullptr;
 
@@ -157,9 +151,8 @@ private:
 
 // The group's buttons left to right: control id and screen rectangle.
 std::vector<std::pair<int, RECT>> Buttons(HWND group);
-// Where to click button i, once the group stays on top of its frame: under
-// Wine a frame that becomes active is raised over its group until the group
-// restacks itself, half a second later at most.
+// Where to click button i, once the group stays on top of its frame: under Wine a frame that
+// becomes active is raised over its group until the group restacks itself, in half a second.
 POINT ButtonAt(HWND group, int i);
 
 }  // namespace kt

@@ -1,8 +1,6 @@
 // Scrolling by mouse gestures, and the pointer snapped onto windows that get the focus.
 #include "kt.h"
 
-#include "common/actions.h"
-
 using namespace kt;
 
 // Windows of this program, whose scroll and key messages leave words: k, K, H or V (key down, up,
@@ -69,7 +67,7 @@ static void Gesture(POINT at, const char *steps)
 }
 
 TEST_CASE("scroll gestures: a page on a click, pages or the top or end on a double click, lines "
-          "while dragging, as scroll messages or cursor keys; auto-scroll; Notepad")
+          "while dragging, as scroll messages or cursor keys; auto-scroll")
 {
     Desk desk;
     desk.op->Flags = 0, desk.op->AutoScrollZone = 60, desk.op->AutoScrollInterval = 100;
@@ -122,16 +120,6 @@ TEST_CASE("scroll gestures: a page on a click, pages or the top or end on a doub
         Button(2, false);
         CHECK(WaitFor([&] { return !timer; }));
     }
-
-    desk.Write("long.txt", times(300, "line\r\n"));
-    desk.Run("C:\\windows\\notepad.exe", desk.Path("long.txt"));
-    HWND edit = NULL;
-    REQUIRE(WaitFor([&] {
-        edit = FindWindowExA(WaitTop("Notepad", "", 0, 0), NULL, "Edit", NULL);
-        return SendMessageA(edit, EM_GETLINECOUNT, 0, 0) > 300;
-    }));
-    Move(Centre(Rect(edit))), Gesture(Centre(Rect(edit)), "PdddR");
-    CHECK(WaitFor([&] { return SendMessageA(edit, EM_GETFIRSTVISIBLELINE, 0, 0) >= 3; }));
     DestroyWindow(own), DestroyWindow(zero), DestroyWindow(bars);   // kovw need not wait for them
 }
 

@@ -1,20 +1,10 @@
-// A program for the end-to-end tests: creates top-level windows as its
-// command line says, counts what its own window procedure sees, and runs
-// until they are all closed. Like many real programs it peeks at its queue
-// before taking each message.
-//
-//   probe [--class NAME] [--title TEXT] [--style HEX] [--exstyle HEX]
-//         [--rect X,Y,W,H] [--count N] [--hidden] [--disabled] [--child]
-//         [--drop-caption] [--owned-dialog TITLE]
-//         [--cmdline-title] [--keep] [--unicode] [--offer-twice] [--buttons HEX,...]
-// --keep: the windows stay when asked to close (only destroying ends them).
-// --offer-twice: the window is offered to the library a second time, as when
-// it was made while the hooks went in.
-// --unicode: Unicode windows; they also take the probe's subclass message,
-// which puts an ANSI subclass of another module in front (wParam 1) and
-// takes it away again (0), as that module would.
-// --buttons: push buttons of these styles (WS_VISIBLE hides), ids 1, 2, ...
-// WM_APP + 2: a message box "Snap".
+// A program for the end-to-end tests: makes top-level windows as its command line says (see main),
+// counts what its own window procedure sees, and runs until they are all closed. Like many real
+// programs it peeks at its queue before taking each message. --keep: windows that stay when asked
+// to close; --offer-twice: offered to the library again, as when made while the hooks went in;
+// --unicode: Unicode windows. The subclass message puts an ANSI subclass of another module in
+// front (wParam 1) and takes it away (0); --buttons: push buttons of these styles (WS_VISIBLE
+// hides), ids 1, 2, ...; WM_APP + 2: a message box "Snap".
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>

@@ -36,7 +36,6 @@ struct SpyMenu {
     long mouseSeen;
     long serial;   // counts the menus recorded
     int count, defaultId;
-    unsigned ids[SPY_ITEMS];
     char texts[SPY_ITEMS][96];
 };
 

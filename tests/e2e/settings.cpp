@@ -41,11 +41,8 @@ TEST_CASE("a failed save keeps the old files byte for byte and says so; a save w
         PostMessageA(dialog, WM_COMMAND, IDOK, 0);
         Texts boxes;
         const char *title = &row.boxes == &refused ? "Kov Warning" : "Save Kov Options";
-        for (HWND box; boxes.size() < row.boxes.size() && (box = WaitBox(title, pid));) {
-            boxes.push_back(BoxText(box));
-            Press(box, IDOK);
-            WaitFor([&] { return !IsWindow(box); });
-        }
+        for (std::string text; boxes.size() < row.boxes.size() && !(text = Answer(title, pid)).empty();)
+            boxes.push_back(text);
         CHECK(boxes == row.boxes);
         PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);   // still open when the value was refused
         REQUIRE(WaitFor([&] { return !IsWindow(dialog); }));
@@ -138,10 +135,8 @@ TEST_CASE("kovw does not start from a home too long for its file names, and touc
         for (const char *name : {"kovw.exe", "kovhook.dll"})
             REQUIRE(CopyFileA((Bin() + name).c_str(), (home + name).c_str(), FALSE));
         PROCESS_INFORMATION kovw = desk.Run(home + "kovw.exe", "/S");
-        HWND box = refused ? WaitBox("Kov Error", kovw.dwProcessId) : nullptr;
-        CHECK((box && BoxText(box).find("too long") != std::string::npos) == refused);
-        if (box)
-            Press(box, IDOK);
+        if (refused)
+            CHECK(Answer("Kov Error", kovw.dwProcessId).find("too long") != std::string::npos);
         CHECK(WaitFor([&] { return WaitForSingleObject(kovw.hProcess, 0) == WAIT_OBJECT_0 ||
                                    Slurp(home + "kovxcept.ini").size(); }));
         CHECK(Slurp(home + "kovopt.ini").size() == (refused ? 0 : sizeof(OptionsRecord)));
@@ -157,9 +152,9 @@ TEST_CASE("both binaries carry the version record of Kov 1.2")
         VS_FIXEDFILEINFO *fixed = nullptr;
         char *product = nullptr;
         UINT n;
-        REQUIRE(VerQueryValueA(data.data(), "\\", (void **)&fixed, &n));
-        const char *key = "\\StringFileInfo\\040904E4\\ProductName";
-        REQUIRE(VerQueryValueA(data.data(), key, (void **)&product, &n));
+        REQUIRE((VerQueryValueA(data.data(), "\\", (void **)&fixed, &n) &&
+                 VerQueryValueA(data.data(), "\\StringFileInfo\\040904E4\\ProductName",
+                                (void **)&product, &n)));
         CHECK((fixed->dwFileVersionMS == 0x00010002 && fixed->dwProductVersionMS == 0x00010002));
         CHECK(std::string(product) == "Kov");
     }

@@ -18,7 +18,6 @@ static LRESULT CALLBACK SpyProc(int code, WPARAM wParam, LPARAM lParam)
         Last.count = count < SPY_ITEMS ? count : SPY_ITEMS;
         Last.defaultId = (int)GetMenuDefaultItem(menu, FALSE, 0);
         for (int i = 0; i < Last.count; i++) {
-            Last.ids[i] = GetMenuItemID(menu, i);
             Last.texts[i][0] = 0;
             GetMenuStringA(menu, i, Last.texts[i], sizeof(Last.texts[i]), MF_BYPOSITION);
         }

@@ -1,5 +1,5 @@
 // Start-up: the configuration files as kovw finds them, the version upgrade,
-// the command line, a second start and the Recent clean-up.
+// a second start and the Recent clean-up.
 #include "kt.h"
 
 using namespace kt;
@@ -51,11 +51,9 @@ TEST_CASE("another version is asked about, upgraded when older, and saved as 1.2
         Put32(old, offsetof(OptionsRecord, MouseAction[SLOT_CTRL_RIGHT]), 0x7000);
         Desk desk(old, "", false);
         desk.StartKovw();
-        HWND box = WaitBox("Kov Update Configuration", desk.kovw.dwProcessId);
-        REQUIRE(box);
-        CHECK(BoxText(box) == "Your previous configuration will be preserved.\n"
-                              "View new changes (history.doc) with Notepad?");
-        Press(box, row.answer);
+        CHECK(Answer("Kov Update Configuration", desk.kovw.dwProcessId, row.answer) ==
+              "Your previous configuration will be preserved.\n"
+              "View new changes (history.doc) with Notepad?");
         if (row.answer == IDYES) {
             HWND editor = WaitTop("Notepad");
             CHECK(WaitFor([&] { return strstr(CharUpperA(&Text(editor)[0]), "HISTORY.DOC"); }));

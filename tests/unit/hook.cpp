@@ -28,10 +28,7 @@ static HWND Frame(HWND parent = NULL)
     return hwnd;
 }
 
-static bool Runs(HWND hwnd, WNDPROC proc)
-{
-    return GetWindowLongPtrA(hwnd, GWLP_WNDPROC) == (LONG_PTR)proc;
-}
+static bool Runs(HWND w, WNDPROC proc) { return GetWindowLongPtrA(w, GWLP_WNDPROC) == (LONG_PTR)proc; }
 
 TEST_CASE("the window table")
 {
@@ -41,7 +38,6 @@ TEST_CASE("the window table")
         CHECK((AllocWindowIndex(hwnd, &id) == 0 && id == HookedWindowCnt - 1));
     CHECK(Runs(a, SubclassProc));
     CHECK(SendMessageA(a, WM_PROBE, 0, 0) == 1);   // its own procedure, once
-
     // A released record is the next one taken.
     REQUIRE(FreeWindowIndex(b, FALSE) == 0);
     CHECK(Runs(b, FrameProc));
@@ -49,13 +45,11 @@ TEST_CASE("the window table")
     CHECK(FreeWindowIndex(b, FALSE) == -1);
     REQUIRE(AllocWindowIndex(b, &id) == 0);
     CHECK(id == 1);
-
     // A group's buttons are found through the group.
     HWND group = Frame(), button = Frame(group);
     Win[0].hwndButtons = group;
     CHECK(GetButtonWindowIndex(button, TRUE) == 0);
     CHECK(GetButtonWindowIndex(button, FALSE) == -1);
-
     // A destroyed frame releases its record; releasing all restores all.
     DestroyWindow(c);
     CHECK(GetWindowIndex(c) == -1);
@@ -66,11 +60,7 @@ TEST_CASE("the window table")
 
 // Another thread's try for the mutex, the result of its wait; it ends
 // owning the mutex (abandoning it) or gives it back.
-struct Try {
-    const char *name;
-    bool abandon;
-    DWORD wait;
-};
+struct Try { const char *name; bool abandon; DWORD wait; };
 
 static DWORD WINAPI TryMutex(void *param)
 {

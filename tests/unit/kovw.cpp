@@ -14,28 +14,17 @@ static const std::string Usage =
 
 TEST_CASE("the command line")
 {
-    struct Row {
-        const char *line;
-        int minimize;   // before: 1 hidden, 2 hidden without a tray icon
-        int shown, suspend, debug, pause;
-        const char *quote;   // the invalid part the message quotes, or none
-    };
+    // minimize before: 1 hidden, 2 hidden without a tray icon; quote: what the message quotes
+    struct Row { const char *line; int minimize, shown, suspend, debug, pause; const char *quote; };
     const Row rows[] = {
-        {"kovw.exe", 1, 0, 0, 0, 0, nullptr},
-        {"-NM", 1, 1, 0, 0, 0, nullptr},
-        {"/S/NM", 1, 1, 1, 0, 0, nullptr},
-        {"/SNM", 1, 1, 1, 0, 0, nullptr},
+        {"kovw.exe", 1, 0, 0, 0, 0, nullptr}, {"-NM", 1, 1, 0, 0, 0, nullptr},
+        {"/S/NM", 1, 1, 1, 0, 0, nullptr}, {"/SNM", 1, 1, 1, 0, 0, nullptr},
         {"S", 1, 0, 0, 0, 0, nullptr},   // nothing counts before a separator
-        {"/S", 2, 0, 0, 0, 0, nullptr},
-        {"/NM /S", 2, 1, 1, 0, 0, nullptr},
-        {"/S /NM", 2, 1, 0, 0, 0, nullptr},
-        {"/P5 /S", 1, 0, 0, 0, 5, nullptr},
-        {"/P-3", 1, 0, 0, 0, 0, nullptr},
-        {"/P99999999999", 1, 0, 0, 0, PAUSE_MAX_SECONDS, nullptr},
-        {"/D12S", 1, 0, 1, 12, 0, nullptr},
-        {"/X", 1, 0, 0, 0, 0, "/X"},
-        {"/X /S", 1, 0, 1, 0, 0, "/X /S"},
-        {"/N /S", 1, 0, 1, 0, 0, "/N /S"},
+        {"/S", 2, 0, 0, 0, 0, nullptr}, {"/NM /S", 2, 1, 1, 0, 0, nullptr},
+        {"/S /NM", 2, 1, 0, 0, 0, nullptr}, {"/P5 /S", 1, 0, 0, 0, 5, nullptr},
+        {"/P-3", 1, 0, 0, 0, 0, nullptr}, {"/P99999999999", 1, 0, 0, 0, PAUSE_MAX_SECONDS, nullptr},
+        {"/D12S", 1, 0, 1, 12, 0, nullptr}, {"/X", 1, 0, 0, 0, 0, "/X"},
+        {"/X /S", 1, 0, 1, 0, 0, "/X /S"}, {"/N /S", 1, 0, 1, 0, 0, "/N /S"},
         {"/S -Q9 /NM", 1, 1, 1, 0, 0, "-Q9 /NM"},
     };
     for (const Row &row : rows) {
@@ -44,9 +33,8 @@ TEST_CASE("the command line")
         char message[ARGS_MESSAGE_SIZE];
         CHECK(ScanArgs(row.line, &args, message, sizeof(message)) == (row.quote != nullptr));
         CHECK((args.Minimize == STARTUP_SHOWN) == (row.shown != 0));
-        CHECK(args.Suspend == row.suspend);
-        CHECK(args.DebugLevel == row.debug);
-        CHECK(args.PauseSeconds == row.pause);
+        CHECK((args.Suspend == row.suspend && args.DebugLevel == row.debug &&
+               args.PauseSeconds == row.pause));
         if (row.quote)
             CHECK(message == "Option: " + std::string(row.quote) + Usage);
     }
@@ -62,10 +50,7 @@ TEST_CASE("the command line")
 
 TEST_CASE("the exception file")
 {
-    struct Row {
-        std::string bytes;
-        std::vector<std::string> names;
-    };
+    struct Row { std::string bytes; std::vector<std::string> names; };
     std::string many;
     for (int i = 0; i < 45; i++)
         many += "P" + std::to_string(i) + "\r\n";
@@ -81,10 +66,7 @@ TEST_CASE("the exception file")
     };
     for (const Row &row : rows) {
         CAPTURE(row.bytes);
-        struct {
-            ExceptionList list;
-            char after[8];
-        } guarded;
+        struct { ExceptionList list; char after[8]; } guarded;
         memset(&guarded, 0xCC, sizeof(guarded));
         guarded.list.Count = 0;
         ParseXceptions(row.bytes.data(), (int)row.bytes.size(), &guarded.list);

@@ -217,12 +217,12 @@ TEST_CASE("a click on each button")
     REQUIRE_FALSE(IsWindowVisible(desk.main));
     click(0, 1);
     CHECK(WaitFor([&] { return IsWindowVisible(desk.main) != FALSE; }));
-    PostMessageA(desk.main, WM_COMMAND, 101, 0);
+    PostMessageA(desk.main, WM_COMMAND, IDM_SUSPEND, 0);
     REQUIRE(desk.Settle());
     click(0);
     REQUIRE(Ping(frame));
     CHECK(Height(frame) == 300);
-    PostMessageA(desk.main, WM_COMMAND, 101, 0);
+    PostMessageA(desk.main, WM_COMMAND, IDM_SUSPEND, 0);
     REQUIRE(desk.Settle());
     click(3);
     HWND started = WaitTop("KovStarted");

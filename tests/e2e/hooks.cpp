@@ -4,8 +4,6 @@
 
 using namespace kt;
 
-static const WPARAM IdmSuspend = 101;
-
 static bool Taken(const Desk &desk, HWND w) { return Ask(w, Q_SUBCLASSED) == 1 && desk.Index(w) >= 0; }
 
 TEST_CASE("enabling takes over visible captioned windows, every new one, and no others")
@@ -32,7 +30,7 @@ TEST_CASE("enabling takes over visible captioned windows, every new one, and no 
     Spy spy(GetWindowThreadProcessId(desk.main, NULL));
     Menu bar;
     for (const char *state : {"&Enable", "&Suspend"}) {
-        PostMessageA(desk.main, WM_COMMAND, IdmSuspend, 0);
+        PostMessageA(desk.main, WM_COMMAND, IDM_SUSPEND, 0);
         REQUIRE(desk.Settle());
         CHECK(desk.At(CBThandle) == cbt);
         REQUIRE(spy.Bar(desk.main, &bar));

@@ -307,7 +307,7 @@ bool Desk::Settle()
     // handled by its message loop only. A second round for what kovw posted before its loop.
     main = main ? main : WaitTop(KOV_MAIN_CLASS, "", kovw.dwProcessId);
     for (int round = 0; round < 2; round++) {
-        PostMessageA(main, WM_COMMAND, 103, 0);
+        PostMessageA(main, WM_COMMAND, IDM_ABOUT, 0);
         HWND about = WaitBox("About", kovw.dwProcessId);
         if (!about)
             return false;

@@ -15,13 +15,14 @@
 #include <vector>
 
 #include "common/actions.h"
+#include "controller/resource.h"
 #include "hook/share.h"
 #include "probe.h"
 
 namespace kt {
 
 // Windows of their own on the display (no virtual desktop, no taskbar).
-inline bool OwnWindows() { return getenv("KOV_WINE_DESKTOP") && !strcmp(getenv("KOV_WINE_DESKTOP"), "none"); }
+inline bool OwnWindows() { return !strcmp(getenv("KOV_WINE_DESKTOP") ?: "", "none"); }
 std::string Bin();   // the test program's directory, ending in a backslash
 std::string Slurp(const std::string &path);
 void Spit(const std::string &path, const std::string &bytes);

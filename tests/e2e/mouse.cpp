@@ -67,7 +67,7 @@ static void Gesture(POINT at, const char *steps)
 }
 
 TEST_CASE("scroll gestures: a page on a click, pages or the top or end on a double click, lines "
-          "while dragging, as scroll messages or cursor keys; auto-scroll")
+          "while dragging, as scroll messages or cursor keys; auto-scroll; Notepad")
 {
     Desk desk;
     desk.op->Flags = 0, desk.op->AutoScrollZone = 60, desk.op->AutoScrollInterval = 100;
@@ -120,6 +120,16 @@ TEST_CASE("scroll gestures: a page on a click, pages or the top or end on a doub
         Button(2, false);
         CHECK(WaitFor([&] { return !timer; }));
     }
+    // A real program's own scroll bars.
+    desk.Write("long.txt", times(300, "line\r\n"));
+    desk.Run("C:\\windows\\notepad.exe", desk.Path("long.txt"));
+    HWND edit = NULL;
+    REQUIRE(WaitFor([&] {
+        edit = FindWindowExA(WaitTop("Notepad", "", 0, 0), NULL, "Edit", NULL);
+        return SendMessageA(edit, EM_GETLINECOUNT, 0, 0) > 300;
+    }));
+    Move(Centre(Rect(edit))), Gesture(Centre(Rect(edit)), "PdddR");
+    CHECK(WaitFor([&] { return SendMessageA(edit, EM_GETFIRSTVISIBLELINE, 0, 0) >= 3; }));
     DestroyWindow(own), DestroyWindow(zero), DestroyWindow(bars);   // kovw need not wait for them
 }
 

@@ -3,15 +3,9 @@
 
 using namespace kt;
 
-enum {
-    Shown = 311, Hidden = 310, Appear = 312, Suspend = 308, UserCmd = 430, Edge = 613,
-    SnapStart = 306, SnapFocus = 322, SnapButtons = 323, SnapNew = 324, Middle = 340,
-    CtrlRight = 347, Xcept = 701,
-};
-
 static HWND Open(Desk &desk)
 {
-    PostMessageA(desk.main, WM_COMMAND, 104, 0);
+    PostMessageA(desk.main, WM_COMMAND, IDM_OPTIONS, 0);
     std::string title = "Kov Options   (" + std::to_string(GetSystemMetrics(SM_CXSCREEN)) + "x" +
                         std::to_string(GetSystemMetrics(SM_CYSCREEN)) + ", " +
                         std::to_string(GetSystemMetrics(SM_CYSIZE)) + ":" +
@@ -54,23 +48,25 @@ TEST_CASE("the dialog shows the configuration; OK writes exactly what changed, o
 {
     Desk desk;
     HWND dialog = Open(desk);
-    CHECK((Checked(dialog, Hidden) && !Checked(dialog, Shown) && Checked(dialog, Appear)));
-    CHECK(Get(dialog, Edge) == "0");
-    CHECK(Get(dialog, Xcept) == "WINMSD.EXE\r\nRASMON.EXE\r\nLEGACY.EXE\r\nTMGMAINW.EXE\r\n");
-    for (int list : {Middle, CtrlRight}) {   // the eight actions; scroll and the task list chosen
+    CHECK((Checked(dialog, IDC_STARTMINIMIZED) && !Checked(dialog, IDC_STARTSHOWN) &&
+           Checked(dialog, IDC_APPEARINTASKLIST)));
+    CHECK(Get(dialog, IDC_EDGEOFFSET) == "0");
+    CHECK(Get(dialog, IDC_XCEPTLIST) == "WINMSD.EXE\r\nRASMON.EXE\r\nLEGACY.EXE\r\nTMGMAINW.EXE\r\n");
+    // The eight actions; scroll and the task list chosen.
+    for (int list : {IDC_MIDDLEACTION, IDC_CTRLRIGHTACTION}) {
         CHECK(SendDlgItemMessageA(dialog, list, CB_GETCOUNT, 0, 0) == 8);
-        CHECK(SendDlgItemMessageA(dialog, list, CB_GETCURSEL, 0, 0) == (list == Middle ? 5 : 2));
+        CHECK(SendDlgItemMessageA(dialog, list, CB_GETCURSEL, 0, 0) == (list == IDC_MIDDLEACTION ? 5 : 2));
     }
     const std::string before = Defaults();
     // No change, or Cancel after changes: nothing is written.
     Close(dialog, IDOK);
     dialog = Open(desk);
-    Press(dialog, SnapStart);
+    Press(dialog, IDC_SNAPSTARTMENU);
     Close(dialog, IDCANCEL);
     CHECK((desk.Read("kovopt.ini") == "untouched" && desk.Read("kovxcept.ini") == "untouched"));
     // A check box: only the options file, one bit different.
     dialog = Open(desk);
-    Press(dialog, SnapStart);
+    Press(dialog, IDC_SNAPSTARTMENU);
     Close(dialog, IDOK);
     std::string after = desk.Read("kovopt.ini");
     REQUIRE(after.size() == before.size());
@@ -83,28 +79,28 @@ TEST_CASE("the dialog shows the configuration; OK writes exactly what changed, o
     std::string lines = "  ONE.EXE\r\n\r\nABCDEFGHIJKLMNOPQRSTUVWXY\r\n";
     for (int i = 0; i < 40; i++)
         lines += "N" + std::to_string(i) + "\r\n";
-    SetDlgItemTextA(dialog, Xcept, lines.c_str());
+    SetDlgItemTextA(dialog, IDC_XCEPTLIST, lines.c_str());
     Close(dialog, IDOK);
     const size_t n0 = lines.find("N0"), n38 = lines.find("N38");   // 40 names fit, N38 and N39 not
     CHECK(desk.Read("kovxcept.ini") == "ONE.EXE\r\nABCDEFGHIJKLMNOPQRST\r\n" + lines.substr(n0, n38 - n0));
     CHECK(desk.Read("kovopt.ini") == "untouched");
     // A user command must exist; it is stored as typed.
     dialog = Open(desk);
-    SetDlgItemTextA(dialog, UserCmd, "C:\\nowhere\\missing.exe");
+    SetDlgItemTextA(dialog, IDC_USERCMD, "C:\\nowhere\\missing.exe");
     CHECK(Refused(desk, dialog, "User command not found. Leave blank to disable. Save cancelled."));
     std::string command = Bin() + "probe.exe  --title X";
-    SetDlgItemTextA(dialog, UserCmd, command.c_str());
+    SetDlgItemTextA(dialog, IDC_USERCMD, command.c_str());
     Close(dialog, IDOK);
     CHECK(std::string(UserCommandOf(desk.op)) == command);
 }
 
 TEST_CASE("OK refuses a start-up that would leave no way back to kovw")
 {
-    for (int way : {Appear, Suspend, Shown}) {
+    for (int way : {IDC_APPEARINTASKLIST, IDC_SUSPENDONLOAD, IDC_STARTSHOWN}) {
         Desk desk;
         HWND dialog = Open(desk);
-        Press(dialog, Suspend);
-        Press(dialog, Appear);
+        Press(dialog, IDC_SUSPENDONLOAD);
+        Press(dialog, IDC_APPEARINTASKLIST);
         CHECK(Refused(desk, dialog, "You will not be able to access Kov if you have Suspend and "
                                     "Hide on startup and Remove from tasklist. Save cancelled."));
         Press(dialog, way);
@@ -116,16 +112,16 @@ TEST_CASE("snapping to the focus window greys out its two sub-options, whose bit
 {
     Desk desk("");   // kovw's own defaults: snapping on
     HWND dialog = Open(desk);
-    Press(dialog, SnapNew);   // off
-    Press(dialog, SnapFocus);
-    CHECK((!IsWindowEnabled(GetDlgItem(dialog, SnapButtons)) &&
-           !IsWindowEnabled(GetDlgItem(dialog, SnapNew))));
+    Press(dialog, IDC_SNAPNEWONLY);   // off
+    Press(dialog, IDC_SNAPFOCUS);
+    CHECK((!IsWindowEnabled(GetDlgItem(dialog, IDC_SNAPBUTTONSONLY)) &&
+           !IsWindowEnabled(GetDlgItem(dialog, IDC_SNAPNEWONLY))));
     Close(dialog, IDOK);
     CHECK((desk.op->Flags & 0x70) == 0x00);
     dialog = Open(desk);
-    Press(dialog, SnapFocus);
-    Press(dialog, SnapNew);
-    CHECK(IsWindowEnabled(GetDlgItem(dialog, SnapNew)));
+    Press(dialog, IDC_SNAPFOCUS);
+    Press(dialog, IDC_SNAPNEWONLY);
+    CHECK(IsWindowEnabled(GetDlgItem(dialog, IDC_SNAPNEWONLY)));
     Close(dialog, IDOK);
     CHECK((desk.op->Flags & 0x70) == 0x50);
 }

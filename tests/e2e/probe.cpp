@@ -76,15 +76,6 @@ static LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     return (Unicode ? DefWindowProcW : DefWindowProcA)(hwnd, msg, wParam, lParam);
 }
 
-// The command line from the first blank behind the program name, as given.
-static const char *CommandLineTail()
-{
-    const char *line = GetCommandLineA();
-    for (bool quoted = false; *line && (quoted || *line != ' '); line++)
-        quoted ^= *line == '"';
-    return *line ? line + 1 : line;
-}
-
 static int Argc;
 static char **Argv;
 
@@ -106,7 +97,7 @@ int main(int argc, char **argv)
 {
     Argc = argc, Argv = argv;
     const char *cls = Get("--class", "KovProbe"), *dialog = Get("--owned-dialog", NULL);
-    const char *title = Flag("--cmdline-title") ? CommandLineTail() : Get("--title", "Probe");
+    const char *title = Flag("--cmdline-title") ? GetCommandLineA() : Get("--title", "Probe");
     DWORD style = strtoul(Get("--style", "CF0000"), NULL, 16);
     DWORD exStyle = strtoul(Get("--exstyle", "0"), NULL, 16);
     int x, y, w, h, count = atoi(Get("--count", "1"));

@@ -1,7 +1,6 @@
 // Settings files on a real machine: failed saves, files held open, values out
 // of range, long homes; the two dialogs side by side; the version records.
 #include "kt.h"
-#include "controller/resource.h"
 
 using namespace kt;
 

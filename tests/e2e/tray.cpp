@@ -3,8 +3,6 @@
 
 using namespace kt;
 
-static const WPARAM IdmOptions = 104;
-
 TEST_CASE("the tray menus follow the state; a double click shows the main window; About and Help")
 {
     Desk desk;
@@ -22,7 +20,7 @@ TEST_CASE("the tray menus follow the state; a double click shows the main window
     const std::vector<std::string> full = {"&Options", "Show &Kov", "&Suspend", "", "&Minimize all"};
     REQUIRE(tray(WM_RBUTTONDOWN));
     CHECK(menu.texts == full);
-    CHECK(menu.defaultId == (int)IdmOptions);
+    CHECK(menu.defaultId == IDM_OPTIONS);
     // Chosen by its letter: suspended, and the menu then offers Enable.
     PostMessageA(desk.main, WM_CHAR, 's', 1);
     CHECK(WaitFor([&] { return desk.At(_SuspendKovTemp) == 1; }));
@@ -36,11 +34,11 @@ TEST_CASE("the tray menus follow the state; a double click shows the main window
     CHECK(WaitFor([&] { return IsWindowVisible(desk.main) && GetForegroundWindow() == desk.main; }));
     // The About box: the version; Help without the read-me says so.
     DeleteFileA(desk.Path("readme.kov").c_str());
-    PostMessageA(desk.main, WM_COMMAND, 103, 0);
+    PostMessageA(desk.main, WM_COMMAND, IDM_ABOUT, 0);
     HWND about = WaitBox("About", desk.kovw.dwProcessId);
     REQUIRE(about);
     CHECK(BoxText(about).find("Version 1.2 32bit") != std::string::npos);
-    Press(about, 257);
+    Press(about, IDC_HELPBUTTON);
     CHECK(Answer("Kov Warning", desk.kovw.dwProcessId) == "Cannot find README.KOV file.");
     CHECK(IsWindow(about));
 }

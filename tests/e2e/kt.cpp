@@ -135,14 +135,12 @@ bool Ping(HWND probe)
 
 void MoveTo(POINT at)
 {
-    INPUT move = {INPUT_MOUSE};
-    move.mi.dx = at.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
-    move.mi.dy = at.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
-    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    // A move can be lost while the active window changes: sent again.
+    // At the display: a pointer moved by SendInput can come back a moment
+    // later to where the display has it. A move can be lost while the active
+    // window changes: made again.
     POINT now;
     REQUIRE(WaitFor([&] {
-        SendInput(1, &move, sizeof(INPUT));
+        Xdo("mousemove " + std::to_string(at.x) + " " + std::to_string(at.y));
         return WaitFor([&] { return GetCursorPos(&now) && now.x == at.x && now.y == at.y; }, 300);
     }));
 }

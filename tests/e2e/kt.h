@@ -66,8 +66,8 @@ std::string Answer(const std::string &title, DWORD pid, int button = IDOK);
 int Ask(HWND probe, int what);
 bool Ping(HWND probe);   // returns once everything posted before is handled
 
-// Input as the user gives it. Keys held at the display itself: under Wine a
-// key pressed with SendInput is forgotten when the pointer moves.
+// Input as the user gives it. The pointer moved and keys held at the display itself: under Wine
+// a key pressed with SendInput is forgotten when the pointer moves.
 // A press waits until it can be no double click, unless it is meant to be.
 void MoveTo(POINT at);
 void Button(int button, bool down, bool doubleClick = false);   // 0 left, 1 right, 2 middle

@@ -39,16 +39,12 @@ static HWND LoggingWindow(int x, int max, bool bars = false)
     return hwnd;
 }
 
-// At the display: a pointer moved by input can come back to where it was a moment later. Over a
-// logging window, once it has taken the move, and so what came and was posted before.
+// Over a logging window, once it has taken the move, and so what came and was posted before.
 static void Move(POINT at, HWND logging = NULL)
 {
-    Xdo("mousemove " + std::to_string(at.x) + " " + std::to_string(at.y));
-    POINT now = at;
-    ScreenToClient(logging, &now);
-    LPARAM move = MAKELPARAM(now.x, now.y);
-    REQUIRE(WaitFor([&] { return GetCursorPos(&now) && now.x == at.x && now.y == at.y; }));
-    REQUIRE((!logging || WaitFor([&] { return LastMove == move; })));
+    MoveTo(at);
+    ScreenToClient(logging, &at);
+    REQUIRE((!logging || WaitFor([&] { return LastMove == MAKELPARAM(at.x, at.y); })));
 }
 
 // Steps of 20 pixels (u d l r) and the middle button: pressed (P), released (R), clicked (c),

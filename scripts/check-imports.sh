@@ -3,15 +3,24 @@
 # compat/nt4-imports.txt, the functions known to exist on both Windows 95
 # and NT 4: one import beyond them and the binary does not load there.
 #
-#   scripts/check-imports.sh BINARY...
+#   scripts/check-imports.sh [BINARY|DIRECTORY...]
+# A directory stands for the two binaries in it; none given, the build's.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 allowed=$root/compat/nt4-imports.txt
 objdump=${KOV_OBJDUMP:-i686-w64-mingw32-objdump}
-[ $# -gt 0 ] || { echo "usage: $0 BINARY..." >&2; exit 2; }
+[ $# -gt 0 ] || set -- "${KOV_BUILD_DIR:-$root/build}/bin"
+binaries=()
+for arg in "$@"; do
+    if [ -d "$arg" ]; then
+        binaries+=("$arg/kovw.exe" "$arg/kovhook.dll")
+    else
+        binaries+=("$arg")
+    fi
+done
 
 status=0
-for binary in "$@"; do
+for binary in "${binaries[@]}"; do
     # "dll function" for every import by name; Kov's own library is no
     # system DLL.
     imports=$("$objdump" -p "$binary" | awk '

@@ -35,8 +35,7 @@ TEST_CASE("Start menu openings: the pointer onto the Start button once after the
         REQUIRE(WaitFor([&] { return desk.At(DoSnapStartMenu) == snap; }));
         POINT at;
         for (bool first : {true, false}) {
-            Xdo("mousemove 500 400");   // at the display, where a menu's grab reads it
-            REQUIRE(WaitFor([&] { return GetCursorPos(&at) && at.x == 500 && at.y == 400; }));
+            MoveTo({500, 400});   // at the display, where a menu's grab reads it
             CHECK(Ask(desk.bar, S_MENU) == (first ? 1 : 2));
             CHECK(Ask(desk.bar, R_SUBMENUS) == left);
             int m = first && snap ? GetSystemMetrics(SM_CYMENU) : 0;

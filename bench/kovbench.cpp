@@ -19,13 +19,15 @@
 // measure is reported as the median of its per-pair ratios, with the
 // smallest and largest and the middle half.
 //
-// Kov is started from a temporary copy of kovw.exe and kovhook.dll, taken
-// from this program's directory or from the one given.
+// Kov is started from a temporary copy of kovw.exe and kovhook.dll (or the
+// 64-bit kovw64.exe and kovhook64.dll), taken from the build's program folder
+// or from the one given.
 //
 //   kovbench [/pairs:N] [/kov:DIR] [/windows:N]
 #include <windows.h>
 
 #include "../common/actions.h"
+#include "../common/messages.h"
 #include "../common/options.h"
 #include "../controller/resource.h"
 
@@ -370,14 +372,14 @@ struct Kov {
         GetTempPathA(sizeof(temp), temp);
         home = std::string(temp) + "kovbench-" + std::to_string(GetCurrentProcessId()) + "\\";
         CreateDirectoryA(home.c_str(), NULL);
-        for (const char *file : {"kovw.exe", "kovhook.dll"})
+        for (const char *file : {KOV_CONTROLLER_FILE, KOV_HOOK_FILE})
             if (!CopyFileA((bin + file).c_str(), (home + file).c_str(), FALSE)) {
                 fprintf(stderr, "kovbench: cannot copy %s%s\n", bin.c_str(), file);
                 return false;
             }
         // Kept in this process from start to end, so that no round pays
         // for the hooks bringing the library in.
-        dll = LoadLibraryA((home + "kovhook.dll").c_str());
+        dll = LoadLibraryA((home + KOV_HOOK_FILE).c_str());
         suspended = dll ? (volatile int *)GetProcAddress(dll, "_SuspendKovTemp") : NULL;
         return suspended != NULL;
     }
@@ -415,7 +417,7 @@ struct Kov {
     {
         if (pi.hProcess)
             return true;
-        std::string line = "\"" + home + "kovw.exe\"";
+        std::string line = "\"" + home + KOV_CONTROLLER_FILE "\"";
         STARTUPINFOA si = {sizeof(si)};
         if (!CreateProcessA(NULL, &line[0], NULL, NULL, FALSE, 0, NULL, home.c_str(), &si, &pi)) {
             fprintf(stderr, "kovbench: kovw did not start\n");
@@ -467,7 +469,7 @@ struct Kov {
         Stop(NULL);
         if (dll)
             FreeLibrary(dll);
-        for (const char *file : {"kovw.exe", "kovhook.dll", "kovopt.ini", "kovxcept.ini"})
+        for (const char *file : {KOV_CONTROLLER_FILE, KOV_HOOK_FILE, "kovopt.ini", "kovxcept.ini"})
             DeleteFileA((home + file).c_str());
         RemoveDirectoryA(home.c_str());
     }
@@ -632,7 +634,9 @@ int main(int argc, char **argv)
     char path[MAX_PATH];
     GetModuleFileNameA(NULL, path, sizeof(path));
     std::string bin(path);
-    bin = bin.substr(0, bin.find_last_of('\\') + 1);
+    // The programs of the build lie in the top's bin/, this one in the
+    // architecture's (build/x64/bin against build/bin).
+    bin = bin.substr(0, bin.find_last_of('\\') + 1) + "..\\..\\bin\\";
     for (int i = 1; i < argc; i++) {
         if (!strncmp(argv[i], "/pairs:", 7))
             pairs = std::max(1, atoi(argv[i] + 7));

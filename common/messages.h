@@ -31,6 +31,16 @@
 
 #define KOV_MAIN_CLASS      "KovMainWin"
 #define KOV_BUTTONS_CLASS   "KovButtons"
+// The 32-bit and the 64-bit Kov live side by side in one folder, each
+// finding its own parts by these names.
+#ifdef _WIN64
+#define KOV_HOOK_FILE       "KOVHOOK64.DLL"
+#define KOV_CONTROLLER_FILE "kovw64.exe"
+#define KOV_ARCH_TEXT       "64bit"
+#else
 #define KOV_HOOK_FILE       "KOVHOOK.DLL"
+#define KOV_CONTROLLER_FILE "kovw.exe"
+#define KOV_ARCH_TEXT       "32bit"
+#endif
 
 #endif

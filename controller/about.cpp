@@ -2,6 +2,7 @@
 #include "kovw.h"
 #include "resource.h"
 #include "strings.h"
+#include "../common/messages.h"
 #include "../common/strutil.h"
 
 #include <shellapi.h>
@@ -31,7 +32,7 @@ INT_PTR CALLBACK AboutDlgBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARA
         RememberOpenDialog(IDD_ABOUT, dialog);
         char line[VERSION_LINE_SIZE];
         FormatString(line, sizeof(line), "Version %s", KOV_VERSION_TEXT);
-        AppendString(line, sizeof(line), " 32bit");
+        AppendString(line, sizeof(line), " " KOV_ARCH_TEXT);
         SetDlgItemTextA(dialog, IDC_ABOUT_VERSION, line);
         return TRUE;
     }

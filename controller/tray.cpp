@@ -7,7 +7,8 @@
 
 #include <shellapi.h>
 
-#define TRAY_RECORD_SIZE 88    // the notification-icon record of Windows 4
+// The notification-icon record of Windows 4, which every later system takes.
+#define TRAY_RECORD_SIZE NOTIFYICONDATAA_V1_SIZE
 #define TRAY_TIP_SIZE    64
 
 void MakeTrayIcon(HWND hwnd, UINT id, HICON icon)

@@ -3,6 +3,7 @@
 // auto-scroll timer or an entry of the task-list menu.
 #include "share.h"
 #include "../common/actions.h"
+#include "../common/handles.h"
 #include "../common/strutil.h"
 
 #include <shellapi.h>
@@ -91,9 +92,9 @@ static void UndoMinimizeAll(void)
     int animation = SetAnimation(0);
     IgnoreSnapWindow = 1;
     for (int i = 0; i < count; i++)
-        ShowWindow((HWND)(ULONG_PTR)_UnMinAll.Hwnd[i], SW_SHOWNOACTIVATE);
+        ShowWindow(HwndFrom32(_UnMinAll.Hwnd[i]), SW_SHOWNOACTIVATE);
     IgnoreSnapWindow = 0;
-    ActivateWindowCS((HWND)(ULONG_PTR)_UnMinAll.Hwnd[0]);
+    ActivateWindowCS(HwndFrom32(_UnMinAll.Hwnd[0]));
     _UnMinAll.Count = 0;
     SetAnimation(animation);
 }

@@ -73,13 +73,13 @@ struct HookSpec {
 
 static const HookSpec Hooks[] = {
     {"CBTHookProc", WH_CBT, &CBThandle, &NewCBTProc,
-     "KOVHOOK.DLL: Error getting CBTHookProc address"},
+     KOV_HOOK_FILE ": Error getting CBTHookProc address"},
     {"GetMsgHookProc", WH_GETMESSAGE, &GetMsghandle, &NewGetMsgProc,
-     "KOVHOOK.DLL: Error getting GetMsgHookProc address"},
+     KOV_HOOK_FILE ": Error getting GetMsgHookProc address"},
     {"MouseHookProc", WH_MOUSE, &Mousehandle, &NewMouseProc,
-     "KOVHOOK.DLL: Error getting MouseHookProc address"},
+     KOV_HOOK_FILE ": Error getting MouseHookProc address"},
     {"SysMsgHookProc", WH_SYSMSGFILTER, &SysMsghandle, &NewSysMsgProc,
-     "KOVHOOK.DLL: Error getting SysMsgHookProc address"},
+     KOV_HOOK_FILE ": Error getting SysMsgHookProc address"},
 };
 
 static void RemoveHooks(void)
@@ -110,7 +110,7 @@ int WINAPI SetKovHook(HWND hwndMain, int isDBCS, int debugLevel)
 
     HMODULE self = LoadLibraryA(KOV_HOOK_FILE);
     if ((UINT_PTR)self <= 32) {
-        MessageBoxA(NULL, "KOVHOOK.DLL: Cannot load library", "Error", MB_OK);
+        MessageBoxA(NULL, KOV_HOOK_FILE ": Cannot load library", "Error", MB_OK);
         return 0;
     }
     // The name can find another copy of the library that is already in the
@@ -122,7 +122,7 @@ int WINAPI SetKovHook(HWND hwndMain, int isDBCS, int debugLevel)
         DWORD n = GetModuleFileNameA(hInstKovDll, path, sizeof(path));
         self = (n > 0 && n < sizeof(path)) ? LoadLibraryA(path) : NULL;
         if (!self) {
-            MessageBoxA(NULL, "KOVHOOK.DLL: Cannot load library", "Error", MB_OK);
+            MessageBoxA(NULL, KOV_HOOK_FILE ": Cannot load library", "Error", MB_OK);
             return 0;
         }
     }

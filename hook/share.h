@@ -36,7 +36,7 @@ struct WinRecord {
 
 struct AUTOSCROLL {
     HWND hwnd;
-    UINT TimerId;
+    UINT_PTR TimerId;
     int  Direction;
     RECT rc;
 };

@@ -2,6 +2,7 @@
 // taskbar in one step, and the windows it took are remembered in the shared
 // _UnMinAll so that any process can bring exactly those back.
 #include "share.h"
+#include "../common/handles.h"
 
 int SetAnimation(int enable)
 {
@@ -35,7 +36,7 @@ BOOL CALLBACK MinimizeWindow(HWND hwnd, LPARAM)
     if (!Qualifies(hwnd) || _UnMinAll.Count >= UNMINALL_MAX || _UnMinAll.Count < 0)
         return TRUE;
     ShowWindow(hwnd, SW_MINIMIZE);
-    _UnMinAll.Hwnd[_UnMinAll.Count] = (uint32_t)(ULONG_PTR)hwnd;
+    _UnMinAll.Hwnd[_UnMinAll.Count] = HandleTo32(hwnd);
     _UnMinAll.Count++;
     return TRUE;
 }

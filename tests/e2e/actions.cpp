@@ -152,7 +152,7 @@ TEST_CASE("minimize all and undo")
     REQUIRE(desk.Settle());
     // With windows of their own, Wine's tray window is one of the desktop's.
     CHECK(record.Count == 1 + OwnWindows());
-    CHECK(record.Hwnd[0] == (uint32_t)(ULONG_PTR)plain);
+    CHECK(HwndFrom32(record.Hwnd[0]) == plain);
     for (HWND hwnd : left)
         CHECK_FALSE(IsIconic(hwnd));
     Act(desk.main, ACTION_UNDOMINALL);

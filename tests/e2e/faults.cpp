@@ -102,7 +102,8 @@ TEST_CASE("a program frozen during release holds kovw up no longer than its wait
     HWND hung = desk.Probe();
     REQUIRE(desk.Group(hung));
     PostMessageA(hung, RegisterWindowMessageA(PROBE_FREEZE_MSG), 8000, 0);
-    DWORD frozen = GetTickCount(), result;
+    DWORD frozen = GetTickCount();
+    DWORD_PTR result;
     REQUIRE(WaitFor([&] { return !SendMessageTimeoutA(hung, WM_NULL, 0, 0, 0, 100, &result); }));
     CHECK(desk.CloseKovw() == 0);
     CHECK(GetTickCount() - frozen < 8000);

@@ -73,7 +73,7 @@ TEST_CASE("the group's place and buttons for each kind of frame")
 
 TEST_CASE("on the old shell each group ends with a close button, its left end unmoved")
 {
-    const char *appDefaults = "Software\\Wine\\AppDefaults\\kovw.exe";   // Windows 3.1 for kovw
+    const char *appDefaults = "Software\\Wine\\AppDefaults\\" KOVW;   // Windows 3.1 for kovw
     RegSetKeyValueA(HKEY_CURRENT_USER, appDefaults, "Version", REG_SZ, "win31", 6);
     Desk desk;
     RegDeleteKeyValueA(HKEY_CURRENT_USER, appDefaults, "Version");
@@ -148,7 +148,7 @@ static void CheckDrawn(const Desk &desk, RECT b, bool pressed)
     CHECK(WaitFor([&] { return Pixel(b.left, b.top) == (pressed ? grey : white); }, 5000));
     CHECK(Pixel(b.right - 1, b.bottom - 1) == (pressed ? white : grey));
     int g = cy < 18 ? 13 : cy < 26 ? 16 : 24;
-    HMODULE dll = GetModuleHandleA(desk.Path("kovhook.dll").c_str());   // the scene's, loaded here
+    HMODULE dll = GetModuleHandleA(desk.Path(KOVHOOK).c_str());   // the scene's, loaded here
     HBITMAP glyph = LoadBitmapA(dll, MAKEINTRESOURCEA(g == 13 ? 0x7070 : g == 16 ? 0x7046 : 0x7061));
     REQUIRE(glyph);
     HDC dc = CreateCompatibleDC(NULL);

@@ -58,15 +58,15 @@ TEST_CASE("installed once however often asked; every hook or none")
     CHECK(release(TRUE) == 1);
     CHECK((!desk.At(CBThandle) && !desk.At(SysMsghandle) && Ask(owner, Q_SUBCLASSED) == 0));
     // A library without one of its hook procedures says which.
-    std::string dir = desk.Path("broken\\"), dll = Slurp(desk.Path("kovhook.dll"));
+    std::string dir = desk.Path("broken\\"), dll = Slurp(desk.Path(KOVHOOK));
     size_t at = dll.find(std::string("MinimizeWindow\0MouseHookProc", 28));   // the export names
     REQUIRE(at != std::string::npos);
     dll[at + 27] = 'X';
     CreateDirectoryA(dir.c_str(), NULL);
-    Spit(dir + "kovhook.dll", dll);
-    REQUIRE(CopyFileA(desk.Path("kovw.exe").c_str(), (dir + "kovw.exe").c_str(), FALSE));
-    DWORD pid = desk.Run(dir + "kovw.exe", "").dwProcessId;
-    CHECK(Answer("Error", pid) == "KOVHOOK.DLL: Error getting MouseHookProc address");
+    Spit(dir + KOVHOOK, dll);
+    REQUIRE(CopyFileA(desk.Path(KOVW).c_str(), (dir + KOVW).c_str(), FALSE));
+    DWORD pid = desk.Run(dir + KOVW, "").dwProcessId;
+    CHECK(Answer("Error", pid) == KOVHOOK ": Error getting MouseHookProc address");
 }
 
 TEST_CASE("closing with disabled windows asks once; No keeps kovw running")

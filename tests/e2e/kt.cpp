@@ -13,6 +13,11 @@ std::string Bin()
     return dir.substr(0, dir.rfind('\\') + 1);
 }
 
+std::string Programs()
+{
+    return Bin() + "..\\..\\bin\\";   // build/x64/bin against build/bin
+}
+
 std::string Slurp(const std::string &path)
 {
     std::ifstream file(path, std::ios::binary);
@@ -245,16 +250,16 @@ Desk::Desk(const std::string &options, const std::string &args, bool start)
     GetTempPathA(sizeof(dir), dir);
     home = dir + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter) + "\\";
     REQUIRE(CreateDirectoryA(home.c_str(), NULL));
-    for (const char *name : {"kovw.exe", "kovhook.dll", "readme.kov", "HISTORY.DOC"})
-        REQUIRE(CopyFileA((Bin() + name).c_str(), Path(name).c_str(), FALSE));
+    for (const char *name : {KOVW, KOVHOOK, "readme.kov", "HISTORY.DOC"})
+        REQUIRE(CopyFileA((Programs() + name).c_str(), Path(name).c_str(), FALSE));
     if (!options.empty())
         Write("kovopt.ini", options);
     // Every scene starts with the pointer over bare desktop.
     MoveTo({GetSystemMetrics(SM_CXSCREEN) - 30, GetSystemMetrics(SM_CYSCREEN) / 2});
-    lib = LoadLibraryA(Path("kovhook.dll").c_str());
+    lib = LoadLibraryA(Path(KOVHOOK).c_str());
     char loaded[MAX_PATH] = "";
     GetModuleFileNameA(lib, loaded, sizeof(loaded));
-    REQUIRE_MESSAGE(!_stricmp(loaded, Path("kovhook.dll").c_str()), "another copy: " << loaded);
+    REQUIRE_MESSAGE(!_stricmp(loaded, Path(KOVHOOK).c_str()), "another copy: " << loaded);
     ((int(WINAPI *)(OptionsRecord **, ExceptionList **))Proc("GetHookData"))(&op, &xc);
     // This program holds the same objects, so the same layout, as the
     // library: its section is ours shifted; the exports must agree.
@@ -295,7 +300,7 @@ PROCESS_INFORMATION Desk::Run(const std::string &exe, const std::string &args,
 
 void Desk::StartKovw(const std::string &args)
 {
-    kovw = Run(Path("kovw.exe"), args, home);
+    kovw = Run(Path(KOVW), args, home);
     main = nullptr;   // known once its start-up questions are answered
 }
 
@@ -366,7 +371,7 @@ HWND Desk::Group(HWND frame, DWORD ms) const
 FARPROC Desk::Proc(const char *name) const
 {
     FARPROC proc = GetProcAddress(lib, name);
-    REQUIRE_MESSAGE((void *)proc, "kovhook.dll does not export " << name);
+    REQUIRE_MESSAGE((void *)proc, KOVHOOK " does not export " << name);
     return proc;
 }
 

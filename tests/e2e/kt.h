@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "common/actions.h"
+#include "common/handles.h"
 #include "controller/resource.h"
 #include "hook/share.h"
 #include "probe.h"
@@ -24,6 +25,9 @@ namespace kt {
 // Windows of their own on the display (no virtual desktop, no taskbar).
 inline bool OwnWindows() { return !strcmp(getenv("KOV_WINE_DESKTOP") ?: "", "none"); }
 std::string Bin();   // the test program's directory, ending in a backslash
+std::string Programs();   // the build's folder of Kov's programs (both architectures')
+#define KOVW KOV_CONTROLLER_FILE   // this architecture's Kov, by file name
+#define KOVHOOK KOV_HOOK_FILE
 std::string Slurp(const std::string &path);
 void Spit(const std::string &path, const std::string &bytes);
 inline uint32_t U32(const std::string &bytes, size_t at)   // bounds-checked, as Put32
@@ -107,7 +111,7 @@ private:
 // every new window (the About box Settle opens, too) would pull the pointer from where it was put.
 std::string Defaults();
 
-// A scene: a fresh home with kovw.exe, kovhook.dll and the documents, kovw started in it (with
+// A scene: a fresh home with KOVW, KOVHOOK and the documents, kovw started in it (with
 // the options file given, none when empty) and its library loaded here, so that the shared
 // section is in view; probes and other programs started beside it. All ends with the scene.
 class Desk {

@@ -98,7 +98,7 @@ TEST_CASE("scroll gestures: a page on a click, pages or the top or end on a doub
     desk.op->Flags = 0;
     RECT r = Rect(own);
     POINT mid = Centre(r), top = {mid.x, r.top + 40};
-    volatile UINT &timer = desk.At(autoScroll).TimerId;
+    volatile UINT_PTR &timer = desk.At(autoScroll).TimerId;
     const std::vector<std::pair<POINT, bool>> drags[] = {
         {{mid, 0}, {top, 1}}, {{mid, 0}, {{mid.x, r.bottom - 35}, 1}},
         {{top, 0}, {{mid.x + 20, top.y}, 0}}, {{mid, 0}, {top, 1}, {{mid.x, r.top + 70}, 0}},

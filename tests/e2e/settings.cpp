@@ -131,9 +131,9 @@ TEST_CASE("kovw does not start from a home too long for its file names, and touc
         Desk desk("", "", false);
         const std::string home = desk.home + std::string(length - desk.home.size() - 1, 'h') + "\\";
         REQUIRE(CreateDirectoryA(home.c_str(), NULL));
-        for (const char *name : {"kovw.exe", "kovhook.dll"})
-            REQUIRE(CopyFileA((Bin() + name).c_str(), (home + name).c_str(), FALSE));
-        PROCESS_INFORMATION kovw = desk.Run(home + "kovw.exe", "/S");
+        for (const char *name : {KOVW, KOVHOOK})
+            REQUIRE(CopyFileA((Programs() + name).c_str(), (home + name).c_str(), FALSE));
+        PROCESS_INFORMATION kovw = desk.Run(home + KOVW, "/S");
         if (refused)
             CHECK(Answer("Kov Error", kovw.dwProcessId).find("too long") != std::string::npos);
         CHECK(WaitFor([&] { return WaitForSingleObject(kovw.hProcess, 0) == WAIT_OBJECT_0 ||
@@ -144,10 +144,10 @@ TEST_CASE("kovw does not start from a home too long for its file names, and touc
 
 TEST_CASE("both binaries carry the version record of Kov 1.2")
 {
-    for (std::string name : {"kovw.exe", "kovhook.dll"}) {
+    for (std::string name : {KOVW, KOVHOOK}) {
         CAPTURE(name);
-        std::vector<char> data(GetFileVersionInfoSizeA((Bin() + name).c_str(), NULL));
-        REQUIRE(GetFileVersionInfoA((Bin() + name).c_str(), 0, (DWORD)data.size(), data.data()));
+        std::vector<char> data(GetFileVersionInfoSizeA((Programs() + name).c_str(), NULL));
+        REQUIRE(GetFileVersionInfoA((Programs() + name).c_str(), 0, (DWORD)data.size(), data.data()));
         VS_FIXEDFILEINFO *fixed = nullptr;
         char *product = nullptr;
         UINT n;

@@ -74,7 +74,7 @@ TEST_CASE("a second start shows the first and ends")
 {
     Desk desk;
     REQUIRE_FALSE(IsWindowVisible(desk.main));
-    PROCESS_INFORMATION second = desk.Run(desk.Path("kovw.exe"), "");
+    PROCESS_INFORMATION second = desk.Run(desk.Path(KOVW), "");
     DWORD code = 1;
     CHECK(WaitForSingleObject(second.hProcess, 10000) == WAIT_OBJECT_0);
     GetExitCodeProcess(second.hProcess, &code);

@@ -79,7 +79,7 @@ TEST_CASE("the shut-down dialog, chosen or known by its title, is confirmed with
 
 TEST_CASE("on the old shell the Program Manager stands in for the taskbar")
 {
-    const char *appDefaults = "Software\\Wine\\AppDefaults\\kovw.exe";   // Windows 3.1 for kovw
+    const char *appDefaults = "Software\\Wine\\AppDefaults\\" KOVW;   // Windows 3.1 for kovw
     RegSetKeyValueA(HKEY_CURRENT_USER, appDefaults, "Version", REG_SZ, "win31", 6);
     Shell desk("--class Progman", Bin() + "PROGMAN.exe");   // the test shell by that name
     CHECK((desk.At(hwndShutdownManager) == desk.bar && desk.At(SysTaskbarOldFrameProc)));

@@ -37,7 +37,7 @@ TEST_CASE("the tray menus follow the state; a double click shows the main window
     PostMessageA(desk.main, WM_COMMAND, IDM_ABOUT, 0);
     HWND about = WaitBox("About", desk.kovw.dwProcessId);
     REQUIRE(about);
-    CHECK(BoxText(about).find("Version 1.2 32bit") != std::string::npos);
+    CHECK(BoxText(about).find("Version 1.2 " KOV_ARCH_TEXT) != std::string::npos);
     Press(about, IDC_HELPBUTTON);
     CHECK(Answer("Kov Warning", desk.kovw.dwProcessId) == "Cannot find README.KOV file.");
     CHECK(IsWindow(about));

@@ -1,17 +1,57 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds Kov and runs every test under Wine; arguments
+# Sets up the machine, builds Kov and runs every test under Wine, once for
+# each architecture this machine can run (32-bit x86, 64-bit x64); arguments
 # go to ctest. Each test has a Wine prefix and a display of its own, so they
-# run side by side.
+# run side by side. KOV_ARCHS ("x86", "x64" or both) picks the architectures
+# instead: one that cannot run then fails the command.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${KOV_BUILD_DIR:-$root/build}
 export KOV_BUILD_DIR=$build
+source "$root/scripts/winearch.sh"
 
 bash "$root/scripts/setup.sh"
 bash "$root/scripts/build.sh"
-# The template prefixes the tests copy, made once (in parallel) up front.
-for desktop in shell none; do
-    KOV_WINE_ISOLATE=prepare-$desktop KOV_WINE_DESKTOP=$desktop "$root/scripts/kovwine" cmd /c exit 0 &
+
+wanted=${KOV_ARCHS:-x86 x64}
+forced=${KOV_ARCHS:+yes}
+# The template prefixes the tests copy, made once (in parallel) up front; a
+# program started in each shows that Wine runs this architecture here.
+declare -A job
+for arch in ${wanted//,/ }; do
+    kov_wine_arch "$arch" >/dev/null || exit 2
+    if kov_arch_runs "$arch"; then
+        for desktop in shell none; do
+            KOV_WINE_ARCH=$arch KOV_WINE_ISOLATE=prepare-$arch-$desktop KOV_WINE_DESKTOP=$desktop \
+                "$root/scripts/kovwine" cmd /c exit 0 2>"$build/prepare-$arch-$desktop.log" &
+            job[$arch-$desktop]=$!
+        done
+    fi
 done
-wait
-ctest --test-dir "$build" --output-on-failure -j "${KOV_TEST_JOBS:-4}" "$@"
+runs=() failed=0
+for arch in ${wanted//,/ }; do
+    bits=$(kov_arch_bits "$arch")
+    why=
+    if ! kov_arch_runs "$arch"; then
+        why=$kov_arch_why
+    else
+        for desktop in shell none; do
+            wait "${job[$arch-$desktop]}" ||
+                why="Wine could not run a $bits-bit program ($(tail -n 2 "$build/prepare-$arch-$desktop.log" | tr '\n' ' '))"
+        done
+    fi
+    if [[ -z $why ]]; then
+        runs+=("$arch")
+    else
+        echo "this machine cannot run $bits-bit programs: $why; the $bits-bit suite is skipped"
+        [[ -n $forced ]] && failed=1
+    fi
+done
+if [[ ${#runs[@]} -eq 0 ]]; then
+    echo "test.sh: no architecture can run here, so no test ran" >&2
+    exit 1
+fi
+# One run of CTest over the architectures' trees, so that they share its jobs.
+printf 'subdirs("%s")\n' "${runs[@]}" >"$build/CTestTestfile.cmake"
+ctest --test-dir "$build" --output-on-failure -j "${KOV_TEST_JOBS:-4}" "$@" || failed=1
+exit $failed

@@ -203,12 +203,16 @@ static bool Xdo(const std::string &words)
 {
     std::string line = "/usr/bin/xdotool " + words;
     STARTUPINFOA si = {sizeof(si)};
-    PROCESS_INFORMATION pi;
+    // Wine starts a Linux program without a process handle, and its thread
+    // handle is garbage: closed, it could be one of this process's.
+    PROCESS_INFORMATION pi = {};
     if (!CreateProcessA("Z:\\usr\\bin\\xdotool", &line[0], NULL, NULL, FALSE, 0, NULL, NULL, &si,
                         &pi))
         return false;
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+    if (pi.hProcess) {
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
     return true;
 }
 

@@ -175,11 +175,17 @@ void Xdo(const std::string &words)
 {
     std::string line = "/usr/bin/xdotool " + words;
     STARTUPINFOA si = {sizeof(si)};
-    PROCESS_INFORMATION pi;
+    // Wine starts a Linux program without a process handle, and its thread
+    // handle is whatever lay in Wine's own variable: closed, it could be one
+    // of this process's (seen: the thread's desktop, and with it the
+    // foreground).
+    PROCESS_INFORMATION pi = {};
     REQUIRE(CreateProcessA("Z:\\usr\\bin\\xdotool", &line[0], NULL, NULL, 0, 0, NULL, NULL, &si, &pi));
     WaitForSingleObject(pi.hProcess, 10000);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+    if (pi.hProcess) {
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
 }
 
 COLORREF Pixel(int x, int y)

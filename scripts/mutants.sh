@@ -7,6 +7,13 @@
 #
 #   scripts/mutants.sh [ID...]      all mutants, or only those named
 #
+# Each mutant's tests run in the architectures picked: KOV_MUTANT_ARCHS
+# ("x86", "x64" or both; default: x86 where this machine runs 32-bit
+# programs, else x64). A mutant with an "arch:" line is a fault of those
+# architectures only (a pointer cut to 32 bits changes nothing in a 32-bit
+# program) and runs only there; where none of them is picked it is
+# reported as not run, which fails the run as a survivor would.
+#
 # KOV_MUTANT_DIR   scratch directory (default: <repo>/build-mutants)
 # KOV_MUTANT_J     tests run at once per mutant (default: 3)
 # KOV_MUTANT_FIELD which line of each record names the tests (default: tests)
@@ -16,6 +23,15 @@ scratch=${KOV_MUTANT_DIR:-$root/build-mutants}
 list=$root/scripts/mutants.list
 field=${KOV_MUTANT_FIELD:-tests}
 jobs=${KOV_MUTANT_J:-3}
+
+source "$root/scripts/winearch.sh"
+if [[ -n ${KOV_MUTANT_ARCHS:-} ]]; then
+    archs=${KOV_MUTANT_ARCHS//,/ }
+elif kov_arch_runs x86; then
+    archs=x86
+else
+    archs=x64
+fi
 
 bash "$root/scripts/setup.sh"
 mkdir -p "$scratch"
@@ -55,7 +71,8 @@ if mode == "ids":
     print(" ".join(m["id"] for m in mutants)); sys.exit(0)
 m = next(m for m in mutants if m["id"] == sys.argv[4])
 if mode == "info":
-    print(m["file"]); print(m.get(field, "")); print(m["title"]); sys.exit(0)
+    print(m["file"]); print(m.get(field, "")); print(m["title"]); print(m.get("arch", "x86 x64"))
+    sys.exit(0)
 src = sys.argv[5]
 target = os.path.join(src, m["file"])
 if mode == "restore":
@@ -79,14 +96,22 @@ report=$scratch/report.txt
 for id in "${ids[@]}"; do
     mapfile -t info < <(mutate info "$list" "$field" "$id")
     file=${info[0]} tests=${info[1]} title=${info[2]}
-    if ! mutate apply "$list" "$field" "$id" "$src"; then
+    runs=()
+    for arch in $archs; do
+        [[ " ${info[3]} " == *" $arch "* ]] && runs+=("$arch")
+    done
+    if [[ ${#runs[@]} -eq 0 ]]; then
+        verdict="not run (a fault of ${info[3]} only)"
+    elif ! mutate apply "$list" "$field" "$id" "$src"; then
         verdict=invalid
-    elif ! cmake --build "$build" -j "$(nproc)" >"$scratch/$id.build.log" 2>&1; then
+    elif ! for arch in "${runs[@]}"; do cmake --build "$build/$arch" -j "$(nproc)" || exit 1; done \
+            >"$scratch/$id.build.log" 2>&1; then
         verdict="invalid (does not build)"
     elif [[ -z "$tests" ]]; then
         verdict=invalid
     else
         start=$SECONDS
+        printf 'subdirs("%s")\n' "${runs[@]}" >"$build/CTestTestfile.cmake"
         ctest --test-dir "$build" -R "$tests" -j "$jobs" --timeout 240 --stop-on-failure \
             >"$scratch/$id.test.log" 2>&1
         rc=$?
@@ -107,6 +132,6 @@ for id in "${ids[@]}"; do
     esac
     printf '%-5s %-60s %s\n' "$id" "$title" "$verdict" | tee -a "$report"
 done
-cmake --build "$build" -j "$(nproc)" >/dev/null 2>&1
-echo "killed $killed, survived $survived, invalid $invalid (report: $report)"
+for arch in $archs; do cmake --build "$build/$arch" -j "$(nproc)" >/dev/null 2>&1; done
+echo "killed $killed, survived $survived, invalid or not run $invalid, in $archs (report: $report)"
 [[ $survived -eq 0 && $invalid -eq 0 ]]

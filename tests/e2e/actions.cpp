@@ -66,9 +66,12 @@ TEST_CASE("rolling a window up and down")
     volatile WinRecord &rec = desk.Rec(frame);
     const int rolled = desk.At(sysmenuHeight) + 2 * rec.yTop;   // sysmenuHeight and the frame
     auto isRolled = [&] { return Height(frame) >= rolled && Height(frame) <= rolled + 2; };
+    // With windows of their own, the window manager's answer to a resize can
+    // come after the next one and put the old size back: a user never rolls
+    // that fast, so each roll waits until the size has held for a moment.
     auto roll = [&](std::function<bool()> done) {
         Act(frame, ACTION_ROLLUP);
-        return WaitFor(done);
+        return WaitFor([&] { return done() && (!OwnWindows() || (Sleep(300), done())); });
     };
     RECT before = Rect(frame);
     int sizes = Ask(frame, Q_SIZES);

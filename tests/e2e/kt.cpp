@@ -299,7 +299,7 @@ PROCESS_INFORMATION Desk::Run(const std::string &exe, const std::string &args,
     STARTUPINFOA si = {sizeof(si)};
     PROCESS_INFORMATION pi = {};
     REQUIRE_MESSAGE(CreateProcessA(exe.c_str(), &line[0], NULL, NULL, 0, 0, NULL, dir.c_str(), &si, &pi),
-                    "cannot start " << exe);
+                    "cannot start " << exe << " (error " << GetLastError() << ")");
     procs.push_back(pi);
     return pi;
 }

@@ -1,6 +1,7 @@
 // The library's window table, its mutexes and its log, linked in and run
 // against real windows and threads.
 #include <doctest.h>
+#include "common/handles.h"
 #include "hook/debuglog.h"
 #include "hook/share.h"
 
@@ -147,4 +148,17 @@ TEST_CASE("task-list letters never split a double-byte character")
         CHECK(std::string(AddMnemonic(entry, &context)) == row[1]);
     }
     IsDBCS = 0;
+}
+
+TEST_CASE("handles through 32 bits: the low half in, sign-extended out")
+{
+    const struct { uint64_t handle; uint32_t stored; } rows[] = {
+        {0x10020, 0x10020}, {0x7FFFFFFE, 0x7FFFFFFE},
+        {(uint64_t)(int64_t)(int32_t)0x80001234, 0x80001234}, {~0ull, 0xFFFFFFFF}};
+    for (const auto &row : rows) {
+        HWND hwnd = (HWND)(ULONG_PTR)row.handle;   // in 32 bits, the low half of each
+        CAPTURE(row.stored);
+        CHECK(HandleTo32(hwnd) == row.stored);
+        CHECK(HwndFrom32(row.stored) == hwnd);
+    }
 }

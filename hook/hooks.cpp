@@ -29,6 +29,12 @@ LRESULT CALLBACK CBTHookProc(int code, WPARAM wParam, LPARAM lParam)
         if (create && create->lpcs && (create->lpcs->style & WS_CAPTION) == WS_CAPTION && wParam)
             PostMessageA((HWND)wParam, KM_NEWWINDOW, wParam, 0);
     } else if (code == HCBT_SETFOCUS) {
+        // A push button takes the focus when pressed, and with it would
+        // activate our group and so deactivate the frame; the frame, made
+        // active again by the action, comes up over its group, and the next
+        // quick click lands on its title bar. Our buttons never take it.
+        if (wParam && GetButtonWindowIndex((HWND)wParam, TRUE) >= 0)
+            return 1;
         if (wParam && !IgnoreSnapWindow)
             PostMessageA((HWND)wParam, KM_SNAPFOCUS, wParam, 0);
     }

@@ -126,12 +126,16 @@ TEST_CASE("a dismissed task list does not take other programs' menu commands")
     CHECK(WaitFor([&] { return Ask(b, Q_COMMANDS) == 1; }));
 }
 
-TEST_CASE("a quick second click on roll-up is one more click")
+TEST_CASE("a second click on roll-up counts however soon it follows the first one's effect")
 {
     Desk desk;
     HWND frame = desk.Probe("--rect 150,150,400,300");
     POINT rollup = ButtonAt(desk.Group(frame), 0);
     int sizes = Ask(frame, Q_SIZES);
-    Click(rollup, 0, 2);
-    CHECK(WaitFor([&] { return Ask(frame, Q_SIZES) == sizes + 1 && Height(frame) == 300; }));
+    for (int i = 1; i <= 4; i++) {   // lost now and then, not every time
+        MoveTo(rollup), Button(0, true), Button(0, false);
+        REQUIRE(WaitFor([&] { return Height(frame) < 100; }));
+        Button(0, true, true), Button(0, false);   // at once: a double click for the button
+        CHECK(WaitFor([&] { return Ask(frame, Q_SIZES) == sizes + i && Height(frame) == 300; }));
+    }
 }

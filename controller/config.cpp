@@ -244,6 +244,8 @@ int InitializeOptions(void)
 {
     GetHookData(&Opt, &Xcept);
     ZeroMemory(Opt, sizeof(*Opt));
+    RecoverWholeFile(szOptIniName);
+    RecoverWholeFile(szXceptIniName);
 
     // Only a file that was read and found wrong is deleted; one that cannot
     // be read now is the user's all the same, and stays until they save.

@@ -61,6 +61,13 @@ int32_t MaxEdgeOffset(void);
 
 // safefile.cpp
 int  WriteWholeFile(const char *path, const void *bytes, DWORD size);   // 0, or -1
+// Where a save was cut off between removing the old file and renaming the
+// new one, the new one (kovopt.new) takes the file's name.
+void RecoverWholeFile(const char *path);
+// The renames the save uses: the system's, or a test's stand-ins (Wine
+// always has the replacing one).
+extern BOOL (WINAPI *MoveFileExCS)(LPCSTR from, LPCSTR to, DWORD flags);
+extern BOOL (WINAPI *MoveFileCS)(LPCSTR from, LPCSTR to);
 
 // mainwnd.cpp
 LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

@@ -27,17 +27,20 @@ static bool WriteAndClose(HANDLE file, const void *bytes, DWORD size, bool trunc
     return CloseHandle(file) && ok;
 }
 
+BOOL (WINAPI *MoveFileExCS)(LPCSTR from, LPCSTR to, DWORD flags) = MoveFileExA;
+BOOL (WINAPI *MoveFileCS)(LPCSTR from, LPCSTR to) = MoveFileA;
+
 // Windows 95 has no replacing rename (its MoveFileEx says it is not
 // implemented): there the old file goes first and the whole new one takes
 // its name. Should that rename fail, the new file keeps the temporary name,
-// the one complete copy left.
+// the one complete copy left, which the next start takes back.
 static bool PutInPlace(const char *temp, const char *path)
 {
-    if (MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING))
+    if (MoveFileExCS(temp, path, MOVEFILE_REPLACE_EXISTING))
         return true;
     if (GetLastError() == ERROR_CALL_NOT_IMPLEMENTED &&
         (DeleteFileA(path) || GetLastError() == ERROR_FILE_NOT_FOUND))
-        return MoveFileA(temp, path) != 0;
+        return MoveFileCS(temp, path) != 0;
     DeleteFileA(temp);
     return false;
 }
@@ -69,4 +72,15 @@ int WriteWholeFile(const char *path, const void *bytes, DWORD size)
     if (file == INVALID_HANDLE_VALUE)
         return -1;
     return WriteAndClose(file, bytes, size, true) ? 0 : -1;
+}
+
+void RecoverWholeFile(const char *path)
+{
+    char temp[MAX_PATH];
+    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES || GetLastError() != ERROR_FILE_NOT_FOUND ||
+        !TempNameOf(path, temp, sizeof(temp)))
+        return;
+    DWORD attributes = GetFileAttributesA(temp);
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        MoveFileA(temp, path);
 }

@@ -101,3 +101,47 @@ TEST_CASE("the default user command: the editor, and USERCMD.TXT when it fits")
               (extra ? editor : editor + " " + home + "USERCMD.TXT"));
     }
 }
+
+static BOOL WINAPI NoReplacingRename(LPCSTR, LPCSTR, DWORD)   // as Windows 95 answers
+{
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return FALSE;
+}
+
+static BOOL WINAPI FailingRename(LPCSTR, LPCSTR)
+{
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+
+TEST_CASE("a save cut off where Windows 95 renames keeps the new file, which the next start takes")
+{
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof(temp), temp);
+    std::string home = std::string(temp) + "kov95\\";
+    CreateDirectoryA(home.c_str(), NULL);
+    strcpy(szOptIniName, (home + "kovopt.ini").c_str());
+    strcpy(szXceptIniName, (home + "kovxcept.ini").c_str());
+    OptionsRecord saved;
+    SetDefaultOptions(&saved);
+    saved.ScrollPages = 9;
+    const std::pair<const char *, std::string> files[] = {
+        {szOptIniName, std::string((const char *)&saved, sizeof(saved))}, {szXceptIniName, "ONE.EXE\r\n"}};
+    MoveFileExCS = NoReplacingRename, MoveFileCS = FailingRename;
+    for (const auto &[path, bytes] : files) {
+        FILE *old = fopen(path, "wb");
+        fputs("old", old), fclose(old);
+        CHECK(WriteWholeFile(path, bytes.data(), (DWORD)bytes.size()) == -1);
+        CHECK(GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES);   // only the new one is left
+    }
+    MoveFileExCS = MoveFileExA, MoveFileCS = MoveFileA;
+    InitializeOptions();
+    CHECK((Opt->ScrollPages == 9 && std::string(Xcept->Name[0]) == "ONE.EXE"));
+    for (const auto &[path, bytes] : files) {
+        char kept[4000] = "";
+        FILE *file = fopen(path, "rb");
+        REQUIRE(file);
+        CHECK(std::string(kept, fread(kept, 1, sizeof(kept), file)) == bytes);
+        fclose(file);
+    }
+}

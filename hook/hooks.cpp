@@ -26,8 +26,11 @@ LRESULT CALLBACK CBTHookProc(int code, WPARAM wParam, LPARAM lParam)
         return CallNextHookEx(CBThandle, code, wParam, lParam);
     if (code == HCBT_CREATEWND) {
         CBT_CREATEWNDA *create = (CBT_CREATEWNDA *)lParam;
-        if (create && create->lpcs && (create->lpcs->style & WS_CAPTION) == WS_CAPTION && wParam)
+        LONG style = create && create->lpcs && wParam ? create->lpcs->style : WS_CHILD;
+        if ((style & WS_CAPTION) == WS_CAPTION)
             PostMessageA((HWND)wParam, KM_NEWWINDOW, wParam, 0);
+        else if (!(style & WS_CHILD))
+            ClaimNewTaskbar((HWND)wParam);
     } else if (code == HCBT_SETFOCUS) {
         // A push button takes the focus when pressed, and with it would
         // activate our group and so deactivate the frame; the frame, made
@@ -122,10 +125,8 @@ LRESULT CALLBACK GetMsgHookProc(int code, WPARAM wParam, LPARAM lParam)
             msg->message = KM_NULL;
         break;
     case WM_TIMER:
-        if (autoScroll.TimerId && autoScroll.TimerId == msg->wParam) {
-            PostMessageA(autoScroll.hwnd, KM_ACTION, ACTION_SCROLLLINE, SOURCE_MOUSE);
+        if (TakeScrollTick(msg))
             return 0;
-        }
         break;
     default:
         RegisterKovMessages();
@@ -219,6 +220,7 @@ static bool OnRightPress(HWND under)
     }
     hwndScroll = under;
     ScrollActionId = ACTION_SCROLLPAGE;
+    ForgetScrollbars();
     LONG time = GetMessageTime();
     if (time > LastMsgTime) {
         if ((DWORD)(time - LastMsgTime) < DoubleClickTime)
@@ -240,6 +242,7 @@ static bool OnMiddlePress(HWND under)
         // The window sees this press; the release decides.
         hwndScroll = under;
         ScrollActionId = ACTION_SCROLLPAGE;
+        ForgetScrollbars();
         return false;
     }
     PostGesture(under, action);
@@ -253,6 +256,7 @@ static bool OnMiddleDoubleClick(HWND under)
     hwndScroll = under;
     ScrollActionId = ACTION_SCROLLPAGES;
     TrappedMBtnDown = 1;
+    ForgetScrollbars();
     return true;
 }
 
@@ -305,8 +309,8 @@ LRESULT CALLBACK MouseHookProc(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(Mousehandle, code, wParam, lParam);
 }
 
-// Watches the Start menu for its shut-down entry (read when the shut-down
-// dialog is offered buttons).
+// Watches the Start menu for its shut-down entry, and how the menu is left
+// (read when the shut-down dialog is offered buttons).
 LRESULT CALLBACK SysMsgHookProc(int code, WPARAM wParam, LPARAM lParam)
 {
     MSG *msg = (MSG *)lParam;
@@ -314,6 +318,8 @@ LRESULT CALLBACK SysMsgHookProc(int code, WPARAM wParam, LPARAM lParam)
         return CallNextHookEx(SysMsghandle, code, wParam, lParam);
     if (code == MSGF_MENU && msg->message == WM_MENUSELECT)
         NoteMenuSelect(msg->hwnd, msg->wParam);
+    else if (code == MSGF_MENU)
+        NoteMenuInput(msg);
     return CallNextHookEx(SysMsghandle, code, wParam, lParam);
 }
 

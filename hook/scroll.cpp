@@ -1,7 +1,8 @@
 // Scroll emulation: the three scroll actions, posted to the window under the
 // mouse as scroll-bar messages or as cursor keys, and the auto-scroll timer.
 // Everything here runs in the thread of the window being scrolled, which is
-// also the thread that owns the timer.
+// also the thread that owns the timer, but for the stop at the release,
+// which the thread under the pointer hears.
 #include "share.h"
 #include "../common/actions.h"
 
@@ -36,6 +37,12 @@ static void PostKeyStroke(HWND hwnd, int key)
     PostMessageA(hwnd, WM_KEYUP, key, press | 0xC0000000);
 }
 
+// The auto-scroll timer this process started and the thread it belongs to:
+// a thread timer can be stopped only by its own thread, and its number
+// means something only there (every thread's first one has the same).
+static UINT_PTR OwnTimer;
+static DWORD OwnTimerThread;
+
 static BOOL CALLBACK ScrollbarsProc(HWND child, LPARAM param)
 {
     SCROLLCACHE *cache = (SCROLLCACHE *)param;
@@ -59,9 +66,18 @@ void CheckScrollbarHwnd(HWND hwnd, SCROLLCACHE *cache)
     EnumChildWindows(hwnd, ScrollbarsProc, (LPARAM)cache);
 }
 
+// A control destroyed since the look-up is no target (its handle may be
+// another window's by now).
+static HWND LiveBar(HWND hwnd, HWND bar)
+{
+    return bar && IsChild(hwnd, bar) ? bar : NULL;
+}
+
+// Only while the scroll button is held: a line scroll that was queued before
+// the release must not start the timer after it.
 void CheckAutoScrollStart(HWND hwnd)
 {
-    if (autoScroll.TimerId)
+    if (autoScroll.TimerId || !(TrappedMBtnDown || TrappedRBtnDown))
         return;
     autoScroll.hwnd = hwnd;
     GetWindowRect(hwnd, &autoScroll.rc);
@@ -72,16 +88,41 @@ void CheckAutoScrollStart(HWND hwnd)
     int zone = Op.AutoScrollZone;
     bool inTopBand = MouseDirection == VK_UP && pt.y > rc.top && pt.y < rc.top + zone;
     bool inBottomBand = MouseDirection == VK_DOWN && pt.y > rc.bottom - zone && pt.y < rc.bottom;
-    if (inTopBand || inBottomBand)
-        autoScroll.TimerId = SetTimer(NULL, 0, Op.AutoScrollInterval, NULL);
+    if (!inTopBand && !inBottomBand)
+        return;
+    if (OwnTimer && OwnTimerThread == GetCurrentThreadId())
+        KillTimer(NULL, OwnTimer);   // one left by a stop in another thread
+    OwnTimer = SetTimer(NULL, 0, Op.AutoScrollInterval, NULL);
+    OwnTimerThread = GetCurrentThreadId();
+    autoScroll.ThreadId = OwnTimerThread;
+    autoScroll.TimerId = OwnTimer;
 }
 
+// Another thread only clears the record; the owner stops its timer at the
+// next tick, which the record no longer names.
 void StopScrollTimer(void)
 {
     if (!autoScroll.TimerId)
         return;
-    KillTimer(NULL, autoScroll.TimerId);
+    if (autoScroll.ThreadId == GetCurrentThreadId() && autoScroll.TimerId == OwnTimer) {
+        KillTimer(NULL, OwnTimer);
+        OwnTimer = 0;
+    }
     ZeroMemory((void *)&autoScroll, sizeof(autoScroll));
+}
+
+bool TakeScrollTick(MSG *msg)
+{
+    if (msg->hwnd || !OwnTimer || msg->wParam != OwnTimer || OwnTimerThread != GetCurrentThreadId())
+        return false;
+    if (autoScroll.TimerId == OwnTimer && autoScroll.ThreadId == OwnTimerThread) {
+        PostMessageA(autoScroll.hwnd, KM_ACTION, ACTION_SCROLLLINE, SOURCE_MOUSE);
+    } else {
+        KillTimer(NULL, OwnTimer);
+        OwnTimer = 0;
+    }
+    msg->message = KM_NULL;
+    return true;
 }
 
 void CheckAutoScrollStop(void)
@@ -121,18 +162,19 @@ static void ScrollLine(HWND hwnd)
         PostKeyStroke(hwnd, direction);
         return;
     }
+    HWND vert = LiveBar(hwnd, ScrollCache.hwndVert), horz = LiveBar(hwnd, ScrollCache.hwndHorz);
     switch (direction) {
     case VK_DOWN:
-        PostScrollStep(hwnd, WM_VSCROLL, SB_LINEDOWN, 0, ScrollCache.hwndVert);
+        PostScrollStep(hwnd, WM_VSCROLL, SB_LINEDOWN, 0, vert);
         break;
     case VK_UP:
-        PostScrollStep(hwnd, WM_VSCROLL, SB_LINEUP, 0, ScrollCache.hwndVert);
+        PostScrollStep(hwnd, WM_VSCROLL, SB_LINEUP, 0, vert);
         break;
     case VK_RIGHT:
-        PostScrollStep(hwnd, WM_HSCROLL, SB_LINERIGHT, 0, ScrollCache.hwndHorz);
+        PostScrollStep(hwnd, WM_HSCROLL, SB_LINERIGHT, 0, horz);
         break;
     case VK_LEFT:
-        PostScrollStep(hwnd, WM_HSCROLL, SB_LINELEFT, 0, ScrollCache.hwndHorz);
+        PostScrollStep(hwnd, WM_HSCROLL, SB_LINELEFT, 0, horz);
         break;
     }
 }
@@ -168,7 +210,7 @@ static void ScrollPages(HWND hwnd, int pages)
             PostKeyStroke(hwnd, down ? VK_NEXT : VK_PRIOR);
         return;
     }
-    HWND bar = ScrollCache.hwndVert;
+    HWND bar = LiveBar(hwnd, ScrollCache.hwndVert);
     if (pages == 0) {
         WORD position = down ? VerticalEnd(hwnd, bar) : 0;
         PostScrollStep(hwnd, WM_VSCROLL, SB_THUMBPOSITION, position, bar);

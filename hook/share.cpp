@@ -61,6 +61,8 @@ int   TrappedMBtnDown SHARED = 0;
 POINT LastMousePos SHARED = {};
 LONG  LastMsgTime SHARED = 0;
 BOOL  SysTaskbarIsUnicode SHARED = 0;
+HWND  SysTaskbarHwnd SHARED = 0;
+int   SysTaskbarActive SHARED = 0;
 
 // Per-process data.
 int      KovIsHooked = 0;

@@ -34,11 +34,13 @@ struct WinRecord {
     BOOL    IsUnicode;        // the character set OldWndProc was read in
 };
 
+// The running auto-scroll: a thread timer of ThreadId, the thread of hwnd.
 struct AUTOSCROLL {
     HWND hwnd;
     UINT_PTR TimerId;
     int  Direction;
     RECT rc;
+    DWORD ThreadId;
 };
 
 struct SCROLLCACHE {
@@ -83,6 +85,8 @@ extern int   TrappedRBtnDown, TrappedMBtnDown;
 extern POINT LastMousePos;
 extern LONG  LastMsgTime;
 extern BOOL  SysTaskbarIsUnicode;   // the character set SysTaskbarOldFrameProc was read in
+extern HWND  SysTaskbarHwnd;        // the window SysTaskbarOldFrameProc belongs to
+extern int   SysTaskbarActive;      // 0: released, the subclass only passes messages on
 
 // --- Per process ---
 extern int      KovIsHooked;
@@ -143,10 +147,16 @@ void RegisterKovMessages(void);
 // found by the enumeration, or by the Program Manager's own thread, and
 // subclassed only in its own thread.
 void ClaimProgramManager(HWND hwnd);
+// A top-level window just made: a taskbar in place of one that is gone
+// (the shell started again) takes the subclass.
+void ClaimNewTaskbar(HWND hwnd);
 void SubclassTaskbar(HWND hwnd);
-// A selection in a menu of hwnd: whether it is the Start menu's shut-down
-// entry (SysShutdownSelected).
+// The shut-down choice (SysShutdownSelected): marked when the Start menu's
+// shut-down entry is highlighted, kept when the menu then closes, cleared
+// when another entry is highlighted or the menu is left with Escape or a
+// click elsewhere (NoteMenuInput, from the menu loop's message filter).
 void NoteMenuSelect(HWND hwnd, WPARAM wParam);
+void NoteMenuInput(const MSG *msg);
 
 // Frame subclass (frame.cpp).
 int  AddKovButtons(HWND hwnd, int index);
@@ -189,9 +199,13 @@ void CheckMouseSnap(HWND frame);
 
 // Scroll emulation (scroll.cpp).
 void CheckScrollbarHwnd(HWND hwnd, SCROLLCACHE *cache);
+// A scroll button pressed in this process: the scroll bars are looked up afresh.
+inline void ForgetScrollbars() { ScrollCache.hwnd = 0; }
 void CheckAutoScrollStart(HWND hwnd);
 void CheckAutoScrollStop(void);
 void StopScrollTimer(void);
+// Whether msg is a tick of this thread's auto-scroll timer (then taken).
+bool TakeScrollTick(MSG *msg);
 void PostScrollMsg(HWND hwnd, UINT message, WORD code, WORD position, LPARAM bar);
 void ScrollAction(HWND hwnd, int action);
 

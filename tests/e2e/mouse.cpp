@@ -39,6 +39,39 @@ static HWND LoggingWindow(int x, int max, bool bars = false)
     return hwnd;
 }
 
+// A window of a thread of its own, counting the line scrolls up it gets and the ticks of its
+// thread's own timer if it has one (a thread's first: under Wine the same number in every thread).
+struct Lane {
+    RECT rect;
+    bool timer;
+    volatile LONG scrolls, ticks;
+    HANDLE thread;
+    DWORD id;
+};
+
+static LRESULT CALLBACK LaneProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    Lane *lane = (Lane *)GetWindowLongPtrA(hwnd, GWLP_USERDATA);
+    if (lane && msg == WM_VSCROLL && LOWORD(wParam) == SB_LINEUP)
+        InterlockedIncrement(&lane->scrolls);
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+static DWORD WINAPI LaneThread(void *param)
+{
+    Lane *lane = (Lane *)param;
+    const RECT &r = lane->rect;
+    HWND hwnd = CreateWindowExA(lane->timer ? WS_EX_TOPMOST : 0, "Lane", "", WS_POPUP | WS_VISIBLE,
+                                r.left, r.top, r.right - r.left, r.bottom - r.top, 0, 0, 0, 0);
+    SetWindowLongPtrA(hwnd, GWLP_USERDATA, (LONG_PTR)lane);
+    if (lane->timer)
+        SetTimer(NULL, 0, 50, NULL);
+    MSG msg;
+    while (GetMessageA(&msg, NULL, 0, 0) > 0)
+        lane->ticks += msg.message == WM_TIMER && !msg.hwnd, DispatchMessageA(&msg);
+    return 0;
+}
+
 // Over a logging window, once it has taken the move, and so what came and was posted before.
 static void Move(POINT at, HWND logging = NULL)
 {
@@ -83,16 +116,33 @@ TEST_CASE("scroll gestures: a page on a click, pages or the top or end on a doub
         {own, 2, keys, "dcD", times(3, "k22:1510001 K22:C1510001 ")},
         {own, 0, keys, "ucD", "k21:1490001 K21:C1490001 "},
         {own, 0x7FFFFFFF, 0, "dcD", "V3 V8 " + times(1000, "V3 ") + "V8 "}};
-    for (const auto &[hwnd, pages, flags, steps, words] : rows) {
-        INFO(steps << ", pages " << pages << ", flags " << flags);
-        desk.op->ScrollPages = pages, desk.op->Flags = flags;
+    // The words of a gesture over hwnd (and of what is done after its first steps).
+    auto scroll = [&](HWND hwnd, const char *steps, std::function<void()> then = {}, const char *more = "") {
         POINT at = Centre(Rect(hwnd));
         Move({at.x ^ 1, at.y}, hwnd), Words.clear();
         desk.At(MouseDirection) = 0;
         desk.At(LastMousePos).x = at.x, desk.At(LastMousePos).y = at.y;
-        Gesture(at, steps), Move({at.x, at.y ^ 1}, hwnd);
-        CHECK(Words == words);
+        Gesture(at, steps);
+        if (then)
+            then(), Gesture({at.x, at.y + 20 * (int)strlen(steps)}, more);
+        Move({at.x, at.y ^ 1}, hwnd);
+        return Words;
+    };
+    for (const auto &[hwnd, pages, flags, steps, words] : rows) {
+        INFO(steps << ", pages " << pages << ", flags " << flags);
+        desk.op->ScrollPages = pages, desk.op->Flags = flags;
+        CHECK(scroll(hwnd, steps) == words);
     }
+    // Scroll-bar controls that change after the first scroll: destroyed in the middle of a drag,
+    // made disabled, enabled: only a live, enabled one is aimed at.
+    const std::tuple<const char *, std::function<void()>, const char *, std::string> changes[] = {
+        {"Pd", [] { DestroyWindow(Bar); }, "dR", "V1v V8v V1 V8 "},
+        {"", [&] { Bar = CreateWindowExA(0, "SCROLLBAR", "", WS_CHILD | WS_DISABLED | SBS_VERT,
+                                         0, 0, 9, 9, bars, 0, 0, 0); }, "dc", "V3 V8 "},
+        {"", [] { EnableWindow(Bar, TRUE); }, "dc", "V3v V8v "}};
+    desk.op->ScrollPages = 0, desk.op->Flags = 0;
+    for (const auto &[before, change, steps, words] : changes)
+        CHECK(scroll(bars, before, change, steps) == words);
 
     // Dragged from the first point on: ticking at the interval, a line each, or still.
     desk.op->Flags = 0;
@@ -116,6 +166,27 @@ TEST_CASE("scroll gestures: a page on a click, pages or the top or end on a doub
         Button(2, false);
         CHECK(WaitFor([&] { return !timer; }));
     }
+    // Auto-scrolling a window of another thread, let go over one of a third thread (inside the
+    // first one's band) whose own thread timer has the same number: the first one's timer stops
+    // in its own thread, the third's goes on.
+    WNDCLASSA lanes = {0, LaneProc, 0, 0, 0, 0, LoadCursorA(NULL, IDC_ARROW), 0, 0, "Lane"};
+    RegisterClassA(&lanes);
+    Lane b = {{350, 470, 650, 730}, false}, c = {{450, 475, 600, 495}, true};
+    for (Lane *lane : {&b, &c})
+        lane->thread = CreateThread(NULL, 0, LaneThread, lane, 0, &lane->id);
+    REQUIRE(WaitFor([&] { return WindowFromPoint({500, 485}) == FindWindowA("Lane", NULL) && c.ticks; }));
+    MoveTo({500, 650}), Button(2, true), MoveTo({500, 515});
+    REQUIRE(WaitFor([&] { return b.scrolls >= 3 && timer; }));
+    LONG going = c.ticks;
+    CHECK(WaitFor([&] { return c.ticks >= going + 3; }));   // the third's own, not taken for ticks
+    MoveTo({500, 485}), Button(2, false);
+    REQUIRE(WaitFor([&] { return !timer; }));
+    LONG left = b.ticks;
+    going = c.ticks;
+    CHECK(WaitFor([&] { return c.ticks >= going + 4; }));
+    CHECK(b.ticks == left);   // none left over
+    for (Lane *lane : {&b, &c})
+        PostThreadMessageA(lane->id, WM_QUIT, 0, 0), WaitForSingleObject(lane->thread, 5000);
     // A real program's own scroll bars.
     desk.Write("long.txt", times(300, "line\r\n"));
     desk.Run("C:\\windows\\notepad.exe", desk.Path("long.txt"));

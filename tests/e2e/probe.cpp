@@ -4,7 +4,7 @@
 // to close; --offer-twice: offered to the library again, as when made while the hooks went in;
 // --unicode: Unicode windows. The subclass message puts an ANSI subclass of another module in
 // front (wParam 1) and takes it away (0); --buttons: push buttons of these styles (WS_VISIBLE
-// hides), ids 1, 2, ...; WM_APP + 2: a message box "Snap".
+// hides), ids 1, 2, ...; WM_APP + 2: a message box "Snap" (or a system-modal "Question").
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -58,8 +58,9 @@ static LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     Count[Q_ACTIONS] += msg == 0x6F00 && wParam >= 0x7000 && wParam < 0x7200;   // spent actions
     Count[Q_TASKLISTS] += msg == WM_SYSCOMMAND && wParam == SC_TASKLIST;
     switch (msg) {
-    case WM_APP + 2:
-        MessageBoxA(hwnd, "Snap", "Snap", MB_OKCANCEL);
+    case WM_APP + 2:   // wParam 1: a system-modal box, over every window
+        Count[Q_BOX] = MessageBoxA(hwnd, "Snap", wParam ? "Question" : "Snap",
+                                   MB_OKCANCEL | (wParam ? MB_SYSTEMMODAL : 0));
         break;
     case WM_DROP_CAPTION:
         SetWindowLongA(hwnd, GWL_STYLE, GetWindowLongA(hwnd, GWL_STYLE) & ~WS_DLGFRAME);

@@ -20,12 +20,15 @@ enum ProbeQuery {
     Q_ACTIONS,          // spent library actions (KM_NULL carrying an action code)
     Q_LASTHEIGHT,       // the height in the last WM_SIZE
     Q_TASKLISTS,        // WM_SYSCOMMAND asking for the system's task list
+    Q_BOX,              // the answer to the last message box
 };
 
-// The test shell (shell.cpp) answers from its record; or as the user leaves the Start menu (with
-// its openings), or chooses Shut Down or gets the dialog titled as the taskbar (with the answer).
-enum ShellRecord { R_OPENINGS, R_SUBMENUS, R_ANSWER, R_ITEM, R_TAKEN, R_OWN, R_COUNT };
-enum ShellUser { S_MENU = 16, S_SHUTDOWN, S_DIALOG };
+// The test shell (shell.cpp) answers from its record (R_LIVE: bit j, the j-th submenu is still a
+// menu); or as the user leaves the Start menu (with its openings), chooses Shut Down (S_CHOOSE: the
+// shell shows nothing then), highlights it and presses Escape, or gets the dialog titled as the
+// taskbar (with the dialog's answer); S_SUBCLASS: another module's subclass in front (1) or gone (0).
+enum ShellRecord { R_OPENINGS, R_SUBMENUS, R_ANSWER, R_ITEM, R_TAKEN, R_OWN, R_LIVE, R_COUNT };
+enum ShellUser { S_MENU = 16, S_SHUTDOWN, S_DIALOG, S_ESCAPE, S_CHOOSE, S_SUBCLASS };
 
 // The last popup menu a spied-on thread opened (spy.cpp, in its shared
 // section): menus cannot be read from another process. Also how many mouse

@@ -1,4 +1,4 @@
-// A Windows-95-style shell: at the top of the screen a taskbar with a Start
+// A Windows-95-style shell: at the bottom of the screen a taskbar with a Start
 // button and a Start menu, opened in the taskbar's thread, and a shut-down
 // dialog that only records its answer. Put at the bottom of the z-order, it is
 // the last taskbar Kov meets, the one it takes. (shell --class NAME SUBMENU...)
@@ -8,6 +8,7 @@
 
 static int Rec[R_COUNT];
 static HMENU Start, Subs[8];
+static WNDPROC Saved;   // what another module's subclass found
 
 static INT_PTR CALLBACK ShutDownProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM)
 {
@@ -27,20 +28,46 @@ static INT_PTR CALLBACK ShutDownProc(HWND dialog, UINT msg, WPARAM wParam, LPARA
     return msg == WM_INITDIALOG;
 }
 
+static LRESULT CALLBACK OtherModuleProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    return CallWindowProcA(Saved, hwnd, msg, wParam, lParam);
+}
+
+// The user's keys, waiting for the menu: Escape, Shut Down chosen, or highlighted and left.
+static void Keys(HWND hwnd, WPARAM user)
+{
+    if (user != S_MENU)
+        PostMessageA(hwnd, WM_KEYDOWN, VK_UP, 0);
+    PostMessageA(hwnd, WM_KEYDOWN, user == S_SHUTDOWN || user == S_CHOOSE ? VK_RETURN : VK_ESCAPE, 0);
+}
+
 static LRESULT CALLBACK TaskbarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     static const UINT query = RegisterWindowMessageA(PROBE_QUERY_MSG);
-    if (msg == query && wParam == S_SHUTDOWN)   // the user's keys, waiting for the menu
-        PostMessageA(hwnd, WM_KEYDOWN, VK_UP, 0), PostMessageA(hwnd, WM_KEYDOWN, VK_RETURN, 0);
-    if (msg == query && wParam == S_MENU)
-        PostMessageA(hwnd, WM_KEYDOWN, VK_ESCAPE, 0);
-    if (msg == query && (wParam == S_DIALOG || (wParam >= S_MENU &&
-                         TrackPopupMenu(Start, TPM_RETURNCMD, 0, 40, 0, hwnd, NULL) == 506)))
-        DialogBoxParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(1), hwnd, ShutDownProc, 0);
+    if (msg == query && wParam == S_SUBCLASS) {
+        Saved = (WNDPROC)(lParam ? SetWindowLongPtrA(hwnd, GWLP_WNDPROC, (LONG_PTR)OtherModuleProc)
+                                 : SetWindowLongPtrA(hwnd, GWLP_WNDPROC, (LONG_PTR)Saved));
+        return 0;
+    }
+    if (msg == query && wParam >= S_MENU) {
+        RECT bar;
+        GetWindowRect(hwnd, &bar);
+        UINT chosen = Rec[R_ANSWER] = 0;
+        if (wParam != S_DIALOG) {
+            Keys(hwnd, wParam);
+            chosen = TrackPopupMenu(Start, TPM_RETURNCMD | TPM_BOTTOMALIGN, bar.left, bar.top, 0, hwnd,
+                                    NULL);
+        }
+        if (wParam == S_DIALOG || wParam == S_ESCAPE || (wParam != S_CHOOSE && chosen == 506))
+            DialogBoxParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(1), hwnd, ShutDownProc, 0);
+    }
     if (msg == query) {   // bit j of R_SUBMENUS: the j-th submenu is in the Start menu
-        for (int i = Rec[R_SUBMENUS] = 0; i < GetMenuItemCount(Start); i++)
-            for (int j = 0; Subs[j]; j++)
+        Rec[R_SUBMENUS] = Rec[R_LIVE] = 0;
+        for (int j = 0; Subs[j]; j++) {
+            Rec[R_LIVE] |= IsMenu(Subs[j]) ? 1 << j : 0;
+            for (int i = 0; i < GetMenuItemCount(Start); i++)
                 Rec[R_SUBMENUS] |= GetSubMenu(Start, i) == Subs[j] ? 1 << j : 0;
+        }
         Rec[R_OWN] = GetWindowLongPtrA(hwnd, GWLP_WNDPROC) == (LONG_PTR)TaskbarProc;
         return Rec[wParam == S_MENU ? +R_OPENINGS : wParam > S_MENU ? +R_ANSWER : wParam % R_COUNT];
     }
@@ -60,7 +87,14 @@ int main(int argc, char **argv)
     WNDCLASSA wc = {0, TaskbarProc, 0, 0, GetModuleHandleA(NULL), 0, 0, 0, 0, argv[2]};
     RegisterClassA(&wc);
     DWORD style = WS_POPUP | (argv[2][0] == 'P' ? WS_CAPTION : 0);   // Progman: offered buttons
-    HWND bar = CreateWindowExA(0, argv[2], "", style, 0, 0, 1024, 40, 0, 0, wc.hInstance, 0);
+    // Just above Wine's own taskbar where it shows: overlapping it, ours would not stay below.
+    RECT wine = {0, GetSystemMetrics(SM_CYSCREEN)};
+    HWND other = FindWindowA("Shell_TrayWnd", NULL);
+    if (other && IsWindowVisible(other))
+        GetWindowRect(other, &wine);
+    int width = GetSystemMetrics(SM_CXSCREEN), height = 40;
+    HWND bar = CreateWindowExA(0, argv[2], "", style, 0, wine.top - height, width, height, 0, 0,
+                               wc.hInstance, 0);
     CreateWindowExA(0, "BUTTON", "Start", WS_CHILD | WS_VISIBLE, 2, 2, 60, 20, bar, 0, 0, 0);
     SetWindowPos(bar, HWND_BOTTOM, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);

@@ -6,6 +6,19 @@
 
 using namespace kt;
 
+// Where the pointer snaps to: the Start button at the taskbar's left end.
+static POINT StartPoint(HWND bar)
+{
+    int m = GetSystemMetrics(SM_CYMENU);
+    return {Rect(bar).left + m, Rect(bar).top + m / 2};
+}
+
+static bool At(POINT p)
+{
+    POINT now;
+    return GetCursorPos(&now) && now.x == p.x && now.y == p.y;
+}
+
 // kovw started after the test shell, which is the last taskbar it meets.
 struct Shell : Desk {
     HWND bar;
@@ -33,31 +46,36 @@ TEST_CASE("Start menu openings: the pointer onto the Start button once after the
         // The action as from a button; carried out by the first opening's menu loop at the latest.
         PostMessageA(desk.bar, KM_ACTION, ACTION_STARTMENU, SOURCE_BUTTON);
         REQUIRE(WaitFor([&] { return desk.At(DoSnapStartMenu) == snap; }));
-        POINT at;
         for (bool first : {true, false}) {
             MoveTo({500, 400});   // at the display, where a menu's grab reads it
             CHECK(Ask(desk.bar, S_MENU) == (first ? 1 : 2));
             CHECK(Ask(desk.bar, R_SUBMENUS) == left);
-            int m = first && snap ? GetSystemMetrics(SM_CYMENU) : 0;
-            CHECK((GetCursorPos(&at) && at.x == (m ? m : 500) && at.y == (m ? m / 2 : 400)));
+            const int all = (1 << (std::count(submenus, submenus + strlen(submenus), ' ') + 1)) - 1;
+            CHECK(Ask(desk.bar, R_LIVE) == all);   // none destroyed, taken out or not
+            CHECK(At(first && snap ? StartPoint(desk.bar) : POINT{500, 400}));
         }
     }
 }
 
 TEST_CASE("the shut-down dialog, chosen or known by its title, is confirmed with its item set, "
-          "unless Shift or Ctrl is held or the option is off; the taskbar released or kovw killed")
+          "unless Shift or Ctrl is held or the option is off; nothing else is; the taskbar "
+          "released or kovw killed")
 {
-    static const std::tuple<int, const char *, int, int, int> rows[] = {
-        {S_SHUTDOWN, "Windows beenden", 0, 1, IDOK},   // known by the choice alone
-        {S_SHUTDOWN, "Shut Down Windows", VK_SHIFT, 1, IDCANCEL},
-        {S_DIALOG, "Shut Down Windows", 0, 0, IDCANCEL},
-        {S_DIALOG, "Shut Down Windows", 0, 1, IDOK},
-        {S_DIALOG, "Exit Windows", 0, 1, IDOK},   // the old shell's
-        {S_DIALOG, "Exit Windows", VK_CONTROL, 1, IDCANCEL},
-        {S_DIALOG, "Shut Down", 0, 1, IDCANCEL},   // an ordinary dialog: buttons, keys down or not
+    // The user's way to the dialog, its title, a key held, the option, the answer, and whether
+    // the dialog was offered buttons as an ordinary one.
+    static const std::tuple<int, const char *, int, int, int, bool> rows[] = {
+        {S_SHUTDOWN, "Windows beenden", 0, 1, IDOK, false},   // known by the choice alone
+        {S_SHUTDOWN, "Shut Down Windows", VK_SHIFT, 1, IDCANCEL, false},
+        {S_DIALOG, "Shut Down Windows", 0, 0, IDCANCEL, false},
+        {S_DIALOG, "Shut Down Windows", 0, 1, IDOK, false},
+        {S_DIALOG, "Shut Down Windows", VK_CONTROL, 1, IDCANCEL, false},
+        // Shut Down highlighted but left with Escape; titles that are not the dialog's (the old
+        // shell's is not this shell's).
+        {S_ESCAPE, "Windows beenden", 0, 1, IDCANCEL, true},
+        {S_DIALOG, "Exit Windows", 0, 1, IDCANCEL, true}, {S_DIALOG, "Shut Down", 0, 1, IDCANCEL, true},
     };
     Shell desk("--class Shell_TrayWnd Programs Documents Settings Find");
-    for (auto [user, title, key, option, answer] : rows) {
+    for (auto [user, title, key, option, answer, ordinary] : rows) {
         CAPTURE(std::string(title));
         desk.op->BypassShutdownConfirm = option;
         std::optional<Hold> hold;
@@ -66,15 +84,25 @@ TEST_CASE("the shut-down dialog, chosen or known by its title, is confirmed with
         SetWindowTextA(desk.bar, title);
         CHECK(Ask(desk.bar, user) == answer);
         CHECK(Ask(desk.bar, R_ITEM) == (answer == IDOK));
-        CHECK(Ask(desk.bar, R_TAKEN) == (!strcmp(title, "Shut Down")));
+        CHECK(Ask(desk.bar, R_TAKEN) == ordinary);
     }
+    // Another program's window titled like the dialog; Shut Down chosen, but what comes next is
+    // another program's box: both wait for the user.
+    HWND other = desk.Probe("--title \"Shut Down Windows.txt - Notepad\"");
+    CHECK((desk.Group(other) && Ask(other, Q_COMMANDS) == 0));
+    REQUIRE(Ask(desk.bar, S_CHOOSE) == 0);
+    PostMessageA(other, WM_APP + 2, 1, 0);
+    HWND box = WaitBox("Question", PidOf(other));
+    CHECK(desk.Group(box));
+    Press(box, IDCANCEL);
+    CHECK(WaitFor([&] { return Ask(other, Q_BOX) == IDCANCEL; }));
     // With kovw killed the taskbar goes on working; released, it has its own procedure back.
     TerminateProcess(desk.kovw.hProcess, 1);
     WaitForSingleObject(desk.kovw.hProcess, 5000);
-    CHECK(Ask(desk.bar, S_MENU) == 3);   // after the two of the rows
+    CHECK(Ask(desk.bar, S_MENU) == 5);   // after the four openings before
     desk.StartKovw();
     REQUIRE((desk.Settle() && desk.CloseKovw() == 0));
-    CHECK((Ask(desk.bar, R_OWN) == 1 && Ask(desk.bar, S_MENU) == 4));
+    CHECK((Ask(desk.bar, R_OWN) == 1 && Ask(desk.bar, S_MENU) == 6));
 }
 
 TEST_CASE("on the old shell the Program Manager stands in for the taskbar")
@@ -83,7 +111,35 @@ TEST_CASE("on the old shell the Program Manager stands in for the taskbar")
     RegSetKeyValueA(HKEY_CURRENT_USER, appDefaults, "Version", REG_SZ, "win31", 6);
     Shell desk("--class Progman", Bin() + "PROGMAN.exe");   // the test shell by that name
     CHECK((desk.At(hwndShutdownManager) == desk.bar && desk.At(SysTaskbarOldFrameProc)));
+    SetWindowTextA(desk.bar, "Exit Windows");   // its dialog's title
+    CHECK(Ask(desk.bar, S_DIALOG) == IDOK);
     RegDeleteKeyValueA(HKEY_CURRENT_USER, appDefaults, "Version");
+}
+
+TEST_CASE("a shell started again is taken again; behind another module's subclass at the "
+          "release, ours only passes messages on")
+{
+    const char *args = "--class Shell_TrayWnd Programs Documents Settings Find";
+    Shell desk(args);
+    desk.op->Flags = FLAG_SNAPSTARTMENU;
+    PostMessageA(desk.bar, WM_CLOSE, 0, 0);
+    REQUIRE(WaitFor([&] { return !IsWindow(desk.bar); }));
+    desk.bar = desk.Probe(args, Bin() + "shell.exe");
+    CHECK(WaitFor([&] { return Ask(desk.bar, R_OWN) == 0; }));
+    for (bool released : {false, true}) {
+        CAPTURE(released);
+        desk.At(DoSnapStartMenu) = 1;   // a Start-menu action under way
+        MoveTo({500, 400});
+        CHECK((Ask(desk.bar, S_MENU) && At(released ? POINT{500, 400} : StartPoint(desk.bar))));
+        CHECK(Ask(desk.bar, R_SUBMENUS) == 0b1111);   // removing Documents only once released
+        desk.At(SysShutdownSelected) = 0;
+        CHECK((Ask(desk.bar, S_CHOOSE) == 0 && desk.At(SysShutdownSelected) == !released));
+        desk.op->Flags |= FLAG_REMOVEDOCUMENTS;
+        if (!released) {
+            SendMessageA(desk.bar, RegisterWindowMessageA(PROBE_QUERY_MSG), S_SUBCLASS, 1);
+            REQUIRE(desk.CloseKovw() == 0);
+        }
+    }
 }
 
 TEST_CASE("Wine's own taskbar, when Kov takes it, keeps its Start menu whole")

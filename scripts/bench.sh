@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds Kov and runs the benchmark under Wine, in a
-# prefix and on a display of its own.
+# prefix and on a display of its own, for each architecture the machine
+# runs (KOV_ARCHS picks).
 #
 #   bench.sh [REV] [-- KOVBENCH-ARGS...]
 #
-# REV: the benchmark runs a second time against kovw.exe and kovhook.dll
-# built from that revision (the benchmark program stays this tree's), to
+# REV: the benchmark runs a second time against the programs built from
+# that revision (the benchmark program stays this tree's), to
 # compare a change's before and after on the same machine, minutes apart.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${KOV_BUILD_DIR:-$root/build}
 export KOV_BUILD_DIR=$build
+
+source "$root/scripts/winearch.sh"
 
 rev=
 if [[ $# -gt 0 && "$1" != -- ]]; then rev=$1; shift; fi
@@ -19,16 +22,42 @@ if [[ $# -gt 0 && "$1" != -- ]]; then rev=$1; shift; fi
 bash "$root/scripts/setup.sh"
 bash "$root/scripts/build.sh"
 
-# The other revision's two programs, built once per commit.
+# Each architecture this machine runs (or KOV_ARCHS), one after the other.
+archs=()
+for arch in ${KOV_ARCHS:-x86 x64}; do
+    if kov_arch_runs "$arch"; then
+        archs+=("$arch")
+    else
+        echo "# this machine cannot run $(kov_arch_bits "$arch")-bit programs: $kov_arch_why; not measured"
+    fi
+done
+[[ ${#archs[@]} -gt 0 ]] || exit 1
+
+# The other revision's programs, built once per commit and architecture
+# (a revision from before the 64-bit build has only the 32-bit one).
+other_programs() {
+    local arch=$1 toolchain
+    toolchain=$other/src/cmake/mingw-$arch.cmake
+    [[ $arch == x86 && ! -f $toolchain ]] && toolchain=$other/src/cmake/mingw-i686.cmake
+    [[ -f $toolchain ]] || return 1
+    if [[ ! -d "$other/out/$arch" ]]; then
+        cmake -S "$other/src" -B "$other/out/$arch" -DBUILD_TESTING=OFF \
+            -DCMAKE_TOOLCHAIN_FILE="$toolchain" >/dev/null
+        cmake --build "$other/out/$arch" -j "$(nproc)" --target kovw kovhook >/dev/null
+    fi
+    # Built together they land in out/bin; an older tree kept them in its own.
+    if [[ -f "$other/out/bin/kovhook$([[ $arch == x64 ]] && echo 64).dll" ]]; then
+        echo "$other/out/bin"
+    else
+        echo "$other/out/$arch/bin"
+    fi
+}
 if [[ -n "$rev" ]]; then
     commit=$(git -C "$root" rev-parse --verify "$rev^{commit}")
     other=$build/rev-${commit:0:12}
-    if [[ ! -f "$other/out/bin/kovhook.dll" || ! -f "$other/out/bin/kovw.exe" ]]; then
-        rm -rf "$other" && mkdir -p "$other/src"
+    if [[ ! -d "$other/src" ]]; then
+        mkdir -p "$other/src"
         git -C "$root" archive "$commit" | tar -x -C "$other/src"
-        cmake -S "$other/src" -B "$other/out" -DBUILD_TESTING=OFF \
-            -DCMAKE_TOOLCHAIN_FILE="$other/src/cmake/mingw-i686.cmake" >/dev/null
-        cmake --build "$other/out" -j "$(nproc)" --target kovw kovhook >/dev/null
     fi
 fi
 
@@ -42,13 +71,23 @@ conditions() {
 # places, and how many echoes a move makes depends on how busy the receiving
 # thread is, which would make the mouse-move figure a measure of that.
 run() {
-    KOV_WINE_DESKTOP=none KOV_WINE_ISOLATE=bench-$$ "$root/scripts/kovwine" "$build/bin/kovbench.exe" "$@"
+    local arch=$1
+    shift
+    KOV_WINE_ARCH=$arch KOV_WINE_DESKTOP=none KOV_WINE_ISOLATE=bench-$arch-$$ \
+        "$root/scripts/kovwine" "$build/$arch/bin/kovbench.exe" "$@"
 }
 
-conditions "start, $(wine --version 2>/dev/null || echo wine), Kov of this tree ($(git -C "$root" rev-parse --short HEAD))"
-run "$@"
-if [[ -n "$rev" ]]; then
-    conditions "Kov built from $rev (${commit:0:12})"
-    run "/kov:Z:${other//\//\\}\\out\\bin" "$@"
-fi
+for arch in "${archs[@]}"; do
+    bits=$(kov_arch_bits "$arch")
+    conditions "start, $(wine --version 2>/dev/null || echo wine), $bits-bit Kov of this tree ($(git -C "$root" rev-parse --short HEAD))"
+    run "$arch" "$@"
+    if [[ -n "$rev" ]]; then
+        if dir=$(other_programs "$arch"); then
+            conditions "$bits-bit Kov built from $rev (${commit:0:12})"
+            run "$arch" "/kov:Z:${dir//\//\\}" "$@"
+        else
+            echo "# $rev has no $bits-bit build"
+        fi
+    fi
+done
 conditions end

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include "options.h"
+#include "shared.h"
 
 #if defined(KOVHOOK_BUILD) || defined(KOVHOOK_STATIC)
 #define KOVHOOK_IMPORT
@@ -13,10 +14,23 @@
 
 extern "C" {
 
+// The desktop-wide record (common/shared.h): made by the main controller
+// (create 1), opened by the others. A result of these:
+#define SHARED_OPEN          0
+#define SHARED_MISSING       1   // none to open: no main controller runs
+#define SHARED_OTHER_LAYOUT  2   // one of another version of Kov
+#define SHARED_CANNOT_CREATE 3
+
 // What kovw binds to.
+KOVHOOK_IMPORT int  WINAPI OpenKovShared(int create);
+KOVHOOK_IMPORT KovShared *WINAPI GetKovShared(void);   // NULL before it is open
 KOVHOOK_IMPORT int  WINAPI GetHookData(OptionsRecord **options, ExceptionList **exceptions);
 KOVHOOK_IMPORT void WINAPI SetSystemParameters(UINT doubleClickTime);
 KOVHOOK_IMPORT int  WINAPI SetKovHook(HWND hwndMain, int isDBCS, int debugLevel);
+// The companion's install: hooks per thread of its architecture, followed
+// by FollowKovThreads every moment (see hook/threads.cpp).
+KOVHOOK_IMPORT int  WINAPI SetKovThreadHooks(HWND hwndCompanion, int isDBCS, int debugLevel);
+KOVHOOK_IMPORT void WINAPI FollowKovThreads(void);
 KOVHOOK_IMPORT int  WINAPI FreeKovHook(BOOL force);
 KOVHOOK_IMPORT int  WINAPI ActivateWindowCS(HWND hwnd);
 KOVHOOK_IMPORT extern int _SuspendKovTemp;

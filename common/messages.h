@@ -22,6 +22,9 @@
 #define MSG_CREATEALLBTNS   "KovCreateAllBtns"
 #define MSG_DESTROYALLBTNS  "KovDestroyAllBtns"
 #define MSG_SYSTASKBARINIT  "KovSysTaskbarInit"
+#define MSG_ROLLUPALL       "KovRollupAll"     // to a controller: roll its frames (wParam up,
+                                               // lParam the source as 32 bits)
+#define MSG_COMPANION       "KovCompanion"     // main to companion: wParam a COMPANION_ command
 
 #define MUTEX_WININDEX      "KovWinIndexMutex"
 #define MUTEX_DESTROYBTNS   "KovDestroyBtnsMutex"
@@ -36,11 +39,15 @@
 #ifdef _WIN64
 #define KOV_HOOK_FILE       "KOVHOOK64.DLL"
 #define KOV_CONTROLLER_FILE "kovw64.exe"
+#define KOV_OTHER_CONTROLLER_FILE "kovw.exe"
 #define KOV_ARCH_TEXT       "64bit"
+#define KOV_OTHER_ARCH_TEXT "32-bit"
 #else
 #define KOV_HOOK_FILE       "KOVHOOK.DLL"
 #define KOV_CONTROLLER_FILE "kovw.exe"
+#define KOV_OTHER_CONTROLLER_FILE "kovw64.exe"
 #define KOV_ARCH_TEXT       "32bit"
+#define KOV_OTHER_ARCH_TEXT "64-bit"
 #endif
 
 #endif

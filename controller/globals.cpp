@@ -6,6 +6,7 @@ HWND  hwndKov = 0;
 const char szAppName[] = "KovMainWin";
 OptionsRecord *Opt = 0;
 ExceptionList *Xcept = 0;
+KovShared *Shared = 0;
 char  HomePath[HOME_PATH_SIZE];
 char  szOptIniName[HOME_PATH_SIZE];
 char  szXceptIniName[HOME_PATH_SIZE];

@@ -20,6 +20,7 @@ extern HWND  hwndKov;
 extern const char szAppName[];
 extern OptionsRecord *Opt;
 extern ExceptionList *Xcept;
+extern KovShared *Shared;   // the desktop-wide record
 extern char  HomePath[HOME_PATH_SIZE];
 extern char  szOptIniName[HOME_PATH_SIZE];
 extern char  szXceptIniName[HOME_PATH_SIZE];
@@ -72,6 +73,17 @@ extern BOOL (WINAPI *MoveFileCS)(LPCSTR from, LPCSTR to);
 // mainwnd.cpp
 LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 void RememberOpenDialog(int dialogId, HWND dialog);
+
+// companion.cpp
+const char *CompanionSwitch(const char *cmdLine);   // the main's process id, or NULL
+int  RunCompanion(HINSTANCE instance, const char *mainProcessId);
+void StartCompanionIfAny(HWND hwnd);
+void TellCompanion(int command);
+bool OnWatchTimer(HWND hwnd, WPARAM id);
+// Releases the companion's frames and then the main's (asking at most once
+// about disabled windows); 0 when either was refused, both then go on.
+int  ReleaseAll(BOOL force);
+#define COMPANION_ENABLE_COMMAND 1
 
 // tray.cpp
 void MakeTrayIcon(HWND hwnd, UINT id, HICON icon);

@@ -46,8 +46,24 @@ static void ShowStartupState(void)
         ShowWindow(hwndKov, SW_HIDE);
 }
 
+// The record every program shares, made here; one of another version of
+// Kov that runs on this desktop is not taken over.
+static bool MakeShared(void)
+{
+    int status = OpenKovShared(1);
+    if (status == SHARED_OPEN) {
+        Shared = GetKovShared();
+        return true;
+    }
+    StringMessageBox(NULL, status == SHARED_OTHER_LAYOUT ? SID_MB_OTHERLAYOUT : SID_MB_NOSHARED,
+                     SID_MBTBAR_ERROR, MB_OK | MB_ICONERROR);
+    return false;
+}
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int)
 {
+    if (const char *mainProcess = CompanionSwitch(cmdLine))
+        return RunCompanion(instance, mainProcess);
     HWND running = FindWindowA(szAppName, NULL);
     if (running) {
         PostMessageA(running, KM_SHOWKOV, 0, 0);
@@ -58,6 +74,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int)
         StringMessageBox(NULL, SID_MB_HOMETOOLONG, SID_MBTBAR_ERROR, MB_OK | MB_ICONERROR);
         return 1;
     }
+    if (!MakeShared())
+        return 1;
 
     OSVERSIONINFOA version = {};
     version.dwOSVersionInfoSize = sizeof(version);
@@ -77,6 +95,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int)
     hwndKov = CreateMainWindow();
     if (!hwndKov)
         return 0;
+    Shared->hwndKov = hwndKov;
     ProcessArgs(cmdLine, hwndKov);
 
     if (WinMajorVersion >= 4 && Opt->AppearInTaskList)
@@ -89,7 +108,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int)
     ShowStartupState();
 
     HookIsLoaded = 0;
-    _SuspendKovTemp = 1;
+    Shared->Suspend = 1;
+    StartCompanionIfAny(hwndKov);
     if (Suspend) {
         HMENU old = GetMenu(hwndKov);
         SetMenu(hwndKov, LoadMenuA(hInst, MAKEINTRESOURCEA(IDR_MENU_SUSPENDED)));
@@ -106,7 +126,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int)
         DispatchMessageA(&msg);
     }
 
-    FreeKovHook(TRUE);
+    ReleaseAll(TRUE);
     DeleteTrayIcon(hwndKov, TRAY_ICON_ID);
     return (int)msg.wParam;
 }

@@ -58,17 +58,19 @@ static void OnCreate(HWND hwnd)
 
 static void ToggleSuspend(HWND hwnd)
 {
-    if (_SuspendKovTemp) {
+    if (Shared->Suspend) {
         // Enabled before the hooks go in: installing offers every existing
         // window to its own thread at once, and a thread that took the offer
-        // while the flag was still up would ignore it.
-        _SuspendKovTemp = 0;
+        // while the flag was still up would ignore it. The companion follows
+        // the same flag, and installs its hooks when first told.
+        Shared->Suspend = 0;
         if (!HookIsLoaded && SetKovHook(hwndKov, IsDBCS, DebugLevelCS) == 1)
             HookIsLoaded = 1;
+        TellCompanion(COMPANION_ENABLE_COMMAND);
         SetMainMenu(hwnd, IDR_MENU_ENABLED);
     } else {
         SetMainMenu(hwnd, IDR_MENU_SUSPENDED);
-        _SuspendKovTemp = 1;
+        Shared->Suspend = 1;
     }
 }
 
@@ -123,7 +125,7 @@ static LRESULT OnSysCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
         ShowWindow(hwnd, SW_HIDE);
         return 0;
     }
-    if ((wParam & 0xFFF0) == SC_CLOSE && !FreeKovHook(FALSE))
+    if ((wParam & 0xFFF0) == SC_CLOSE && !ReleaseAll(FALSE))
         return 0;
     return DefWindowProcA(hwnd, WM_SYSCOMMAND, wParam, lParam);
 }
@@ -163,7 +165,11 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         OnPaint(hwnd);
         break;
     case WM_ENDSESSION:
-        FreeKovHook(TRUE);
+        ReleaseAll(TRUE);
+        break;
+    case WM_TIMER:
+        if (OnWatchTimer(hwnd, wParam))
+            return 0;
         break;
     case WM_SETTINGCHANGE:
         InitSystemParams();

@@ -1,4 +1,5 @@
 #include "strings.h"
+#include "../common/messages.h"
 #include "../common/strutil.h"
 
 const char *SID_SUSPEND = "&Suspend";
@@ -23,6 +24,13 @@ const char *SID_MBTBAR_ERROR = "Kov Error";
 const char *SID_MB_HOMETOOLONG =
     "The path of the folder Kov was started from is too long for its settings files. "
     "Move Kov to a folder with a shorter path.";
+
+const char *SID_MB_OTHERLAYOUT =
+    "Another version of Kov is running on this desktop. Close it, then start this one again.";
+const char *SID_MB_NOSHARED = "Kov cannot make the settings it shares with every program.";
+const char *SID_MB_COMPANIONGONE = "The " KOV_OTHER_ARCH_TEXT " part of Kov has stopped several "
+                                   "times and is not started again: windows of " KOV_OTHER_ARCH_TEXT
+                                   " programs get no buttons.";
 
 int StringMessageBox(HWND owner, const char *text, const char *caption, UINT type)
 {

@@ -43,10 +43,10 @@ static HMENU BuildTrayMenu(BOOL full)
         return menu;
     SetMenuDefaultItem(menu, IDM_OPTIONS, FALSE);
     AppendMenuA(menu, MF_STRING, IDM_SHOWKOV, SID_SHOWKOV);
-    AppendMenuA(menu, MF_STRING, IDM_SUSPEND, _SuspendKovTemp ? SID_ENABLE : SID_SUSPEND);
+    AppendMenuA(menu, MF_STRING, IDM_SUSPEND, Shared->Suspend ? SID_ENABLE : SID_SUSPEND);
     AppendMenuA(menu, MF_SEPARATOR, 0, NULL);
     AppendMenuA(menu, MF_STRING, ACTION_MINALL, SID_MINALL);
-    if (_UnMinAll.Count)
+    if (Shared->UnMinAll.Count)
         AppendMenuA(menu, MF_STRING, ACTION_UNDOMINALL, SID_UNMINALL);
     return menu;
 }

@@ -98,7 +98,7 @@ static void DrawButton(const WinRecord &rec, const DRAWITEMSTRUCT *item)
 
 static bool IsRightPlacement()
 {
-    return PlacementOf(&Op) == PLACEMENT_RIGHT;
+    return PlacementOf(&Sh->Op) == PLACEMENT_RIGHT;
 }
 
 // Where the group belongs on its frame. It never reaches left of the
@@ -182,7 +182,7 @@ int ProcessButtonsProcMsg(int index, HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
     *result = 0;
     switch (msg) {
     case WM_COMMAND:
-        if (_SuspendKovTemp)
+        if (Sh->Suspend)
             return 0;
         // An owner-drawn button reports a quick second click as a double
         // click: for these buttons it is one more click.

@@ -58,7 +58,7 @@ static const char *RunFailureReason(INT_PTR result)
 static void RunUserCommand(HWND owner)
 {
     char line[USER_COMMAND_SIZE];
-    CopyString(line, sizeof(line), UserCommandOf(&Op));
+    CopyString(line, sizeof(line), UserCommandOf(&Sh->Op));
     char *program = line;
     while (IsBlank(*program))
         program++;
@@ -84,18 +84,18 @@ static void RunUserCommand(HWND owner)
 
 static void UndoMinimizeAll(void)
 {
-    int count = _UnMinAll.Count;
+    int count = Sh->UnMinAll.Count;
     if (count <= 0)
         return;
     if (count > UNMINALL_MAX)
         count = UNMINALL_MAX;
     int animation = SetAnimation(0);
-    IgnoreSnapWindow = 1;
+    Sh->IgnoreSnapWindow = 1;
     for (int i = 0; i < count; i++)
-        ShowWindow(HwndFrom32(_UnMinAll.Hwnd[i]), SW_SHOWNOACTIVATE);
-    IgnoreSnapWindow = 0;
-    ActivateWindowCS(HwndFrom32(_UnMinAll.Hwnd[0]));
-    _UnMinAll.Count = 0;
+        ShowWindow(HwndFrom32(Sh->UnMinAll.Hwnd[i]), SW_SHOWNOACTIVATE);
+    Sh->IgnoreSnapWindow = 0;
+    ActivateWindowCS(HwndFrom32(Sh->UnMinAll.Hwnd[0]));
+    Sh->UnMinAll.Count = 0;
     SetAnimation(animation);
 }
 
@@ -110,8 +110,8 @@ int ExecuteSystemCommand(HWND hwnd, int index, int action, int source)
         PostMessageA(target, WM_SYSCOMMAND, SC_CLOSE, 0);
         break;
     case ACTION_STARTMENU:
-        if (Op.Flags & FLAG_SNAPSTARTMENU)
-            DoSnapStartMenu = 1;
+        if (Sh->Op.Flags & FLAG_SNAPSTARTMENU)
+            Sh->DoSnapStartMenu = 1;
         PostMessageA(target, WM_SYSCOMMAND, SC_TASKLIST, 0);
         break;
     case ACTION_MAXRESTORE:

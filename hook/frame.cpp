@@ -65,10 +65,10 @@ static LRESULT OnGetMinMaxInfo(HWND hwnd, WNDPROC old, BOOL unicode, WPARAM wPar
     MINMAXINFO *info = (MINMAXINFO *)lParam;
     LONG minTrackHeight = info->ptMinTrackSize.y;
     LRESULT result = CallWindowProcCS(old, unicode, hwnd, WM_GETMINMAXINFO, wParam, lParam);
-    if (hwnd == hwndTrapRollup) {
+    if (hwnd == Sh->hwndTrapRollup) {
         info->ptMinTrackSize.y = minTrackHeight;
-        hwndTrapRollup = 0;
-        hwndTrapWMsize = hwnd;
+        Sh->hwndTrapRollup = 0;
+        Sh->hwndTrapWMsize = hwnd;
     }
     return result;
 }
@@ -98,8 +98,8 @@ LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         OnPositionChanged(hwnd, index, lParam);
         break;
     case WM_SIZE:
-        if (hwnd == hwndTrapWMsize) {
-            hwndTrapWMsize = 0;
+        if (hwnd == Sh->hwndTrapWMsize) {
+            Sh->hwndTrapWMsize = 0;
             return 0;
         }
         ShowButtonsLater(index);
@@ -189,7 +189,7 @@ static SHORT CountButtons(const FrameFacts &frame)
     SHORT count = IsTaskManager(frame.programName) ? 3 : 4;
     if (frame.isKov)
         count++;
-    if (UserCommandOf(&Op)[0])
+    if (UserCommandOf(&Sh->Op)[0])
         count++;
     if (!IsOldShell())
         count--;   // the frame has its own close box
@@ -202,7 +202,7 @@ static RECT PlaceGroup(WinRecord &rec, const FrameFacts &frame)
 {
     SHORT width = (SHORT)(rec.nButtons * rec.cxButton);
     SHORT x;
-    if (PlacementOf(&Op) == PLACEMENT_RIGHT) {
+    if (PlacementOf(&Sh->Op) == PLACEMENT_RIGHT) {
         rec.xRight += width;
         if (!IsOldShell())
             rec.xRight += rec.cxButton;
@@ -254,7 +254,7 @@ static void CreateButtons(HWND group, const WinRecord &rec, const FrameFacts &fr
         {ACTION_ROLLUP, true, false},
         {ACTION_STARTMENU, !IsTaskManager(frame.programName), true},
         {ACTION_TASKLIST, true, true},
-        {ACTION_USERCMD, UserCommandOf(&Op)[0] != 0, false},
+        {ACTION_USERCMD, UserCommandOf(&Sh->Op)[0] != 0, false},
         {ACTION_CLOSE, IsOldShell(), true},
         {ACTION_HIDE, frame.isKov, false},
     };
@@ -300,17 +300,17 @@ int AddKovButtons(HWND hwnd, int index)
     program[n < sizeof(program) ? n : sizeof(program) - 1] = 0;
     frame.programName = getBaseNameCS(program, (int)strlen(program));
     frame.dialogFrame = (frame.style & DS_MODALFRAME) || (frame.exStyle & WS_EX_DLGMODALFRAME);
-    frame.isKov = hwnd == hwndKov;
+    frame.isKov = hwnd == Sh->hwndKov;
 
     MeasureBorder(rec, frame);
     bool tool = (frame.exStyle & WS_EX_TOOLWINDOW) != 0;
     rec.cxButton = tool ? cxSmallTbarBtnSize : cxSysTbarBtnSize;
     rec.cyButton = tool ? cySmallTbarBtnSize : cySysTbarBtnSize;
     MeasureRightSpace(rec, frame);
-    if (PlacementOf(&Op) == PLACEMENT_RIGHT)
-        rec.xRight += (SHORT)Op.EdgeOffsetRight;
+    if (PlacementOf(&Sh->Op) == PLACEMENT_RIGHT)
+        rec.xRight += (SHORT)Sh->Op.EdgeOffsetRight;
     else
-        rec.xLeft += (SHORT)Op.EdgeOffsetLeft;
+        rec.xLeft += (SHORT)Sh->Op.EdgeOffsetLeft;
     if (frame.style & WS_SYSMENU) {
         rec.xLeft += sysmenuWidth;
         if ((frame.style & WS_THICKFRAME) || frame.dialogFrame)

@@ -2,6 +2,9 @@
 // the system calls them: they post one of the library's messages to the
 // window, and the get-message hook, in the window's own thread, does the
 // work and turns the message into KM_NULL so that the window never sees it.
+// A call about a window of another process (a hook of the other
+// architecture, called out of context in its controller's thread) is passed
+// on untouched: the other architecture's library handles that window.
 #include "share.h"
 #include "../common/actions.h"
 
@@ -9,7 +12,7 @@
 
 #define SNAP_CLASS_SIZE 20
 
-UINT CreateAllBtnsMsg, DestroyAllBtnsMsg, SysTaskbarInitMsg;
+UINT CreateAllBtnsMsg, DestroyAllBtnsMsg, SysTaskbarInitMsg, RollupAllMsg;
 
 void RegisterKovMessages(void)
 {
@@ -17,13 +20,16 @@ void RegisterKovMessages(void)
         return;
     DestroyAllBtnsMsg = RegisterWindowMessageA(MSG_DESTROYALLBTNS);
     SysTaskbarInitMsg = RegisterWindowMessageA(MSG_SYSTASKBARINIT);
+    RollupAllMsg = RegisterWindowMessageA(MSG_ROLLUPALL);
     CreateAllBtnsMsg = RegisterWindowMessageA(MSG_CREATEALLBTNS);
 }
 
 LRESULT CALLBACK CBTHookProc(int code, WPARAM wParam, LPARAM lParam)
 {
-    if (code < 0 || _SuspendKovTemp)
-        return CallNextHookEx(CBThandle, code, wParam, lParam);
+    AttachSharedCS();
+    bool window = code == HCBT_CREATEWND || code == HCBT_SETFOCUS;
+    if (code < 0 || Sh->Suspend || (window && IsForeignCall((HWND)wParam)))
+        return CallNextHookEx(HookHandle(HOOK_CBT), code, wParam, lParam);
     if (code == HCBT_CREATEWND) {
         CBT_CREATEWNDA *create = (CBT_CREATEWNDA *)lParam;
         LONG style = create && create->lpcs && wParam ? create->lpcs->style : WS_CHILD;
@@ -38,10 +44,10 @@ LRESULT CALLBACK CBTHookProc(int code, WPARAM wParam, LPARAM lParam)
         // quick click lands on its title bar. Our buttons never take it.
         if (wParam && GetButtonWindowIndex((HWND)wParam, TRUE) >= 0)
             return 1;
-        if (wParam && !IgnoreSnapWindow)
+        if (wParam && !Sh->IgnoreSnapWindow)
             PostMessageA((HWND)wParam, KM_SNAPFOCUS, wParam, 0);
     }
-    return CallNextHookEx(CBThandle, code, wParam, lParam);
+    return CallNextHookEx(HookHandle(HOOK_CBT), code, wParam, lParam);
 }
 
 static void OnSnapFocus(HWND hwnd)
@@ -102,9 +108,10 @@ static bool OnTaskListPick(const MSG *msg)
 LRESULT CALLBACK GetMsgHookProc(int code, WPARAM wParam, LPARAM lParam)
 {
     MSG *msg = (MSG *)lParam;
+    AttachSharedCS();
     // Peeked messages come round again when removed: act once, on removal.
-    if (code < 0 || wParam != PM_REMOVE || _SuspendKovTemp || !msg)
-        return CallNextHookEx(GetMsghandle, code, wParam, lParam);
+    if (code < 0 || wParam != PM_REMOVE || Sh->Suspend || !msg || IsForeignCall(msg->hwnd))
+        return CallNextHookEx(HookHandle(HOOK_GETMSG), code, wParam, lParam);
 
     switch (msg->message) {
     case KM_NEWWINDOW:
@@ -138,15 +145,19 @@ LRESULT CALLBACK GetMsgHookProc(int code, WPARAM wParam, LPARAM lParam)
             CreateSubclassing(msg->hwnd, FALSE);
         else if (msg->message == SysTaskbarInitMsg && msg->wParam == 1)
             SubclassTaskbar(msg->hwnd);
+        else if (msg->message == RollupAllMsg && msg->hwnd == Sh->Controller[KOV_ARCH_SLOT]) {
+            RollupTable(HwndFrom32((uint32_t)msg->lParam), (BOOL)msg->wParam);
+            msg->message = KM_NULL;
+        }
         break;
     }
-    return CallNextHookEx(GetMsghandle, code, wParam, lParam);
+    return CallNextHookEx(HookHandle(HOOK_GETMSG), code, wParam, lParam);
 }
 
 HWND GetHwndForAction(HWND hwnd, int action)
 {
     if (action == ACTION_TASKLIST && HIWORD(GetProcessVersion(0)) < 4)
-        return hwndWin3PopupPatch;
+        return Sh->hwndWin3PopupPatch;
     return hwnd;
 }
 
@@ -164,7 +175,7 @@ static bool KeyDown(int key)
 // taking the click for it would only lose the click.
 static int SlotAction(int slot)
 {
-    int action = (int)Op.MouseAction[slot].ActionId;
+    int action = (int)Sh->Op.MouseAction[slot].ActionId;
     return IsKnownAction(action) ? action : ACTION_NONE;
 }
 
@@ -177,28 +188,28 @@ static void PostGesture(HWND hwnd, int action)
 // scrolls line by line (and cancels the click the release would make).
 static void OnMouseMove(POINT pt, HWND under)
 {
-    int d = Op.ScrollSensitivity;
+    int d = Sh->Op.ScrollSensitivity;
     int direction;
-    if (pt.y > LastMousePos.y + d)
+    if (pt.y > Sh->LastMousePos.y + d)
         direction = VK_DOWN;
-    else if (pt.y < LastMousePos.y - d)
+    else if (pt.y < Sh->LastMousePos.y - d)
         direction = VK_UP;
-    else if (pt.x > LastMousePos.x + d)
+    else if (pt.x > Sh->LastMousePos.x + d)
         direction = VK_RIGHT;
-    else if (pt.x < LastMousePos.x - d)
+    else if (pt.x < Sh->LastMousePos.x - d)
         direction = VK_LEFT;
     else
         return;
-    MouseDirection = direction;
-    LastMousePos = pt;
-    if (autoScroll.TimerId)
+    Sh->MouseDirection = direction;
+    Sh->LastMousePos = pt;
+    if (Sh->autoScroll.TimerId)
         return;
     bool middleScrolls = SlotAction(SLOT_MIDDLE) == ACTION_SCROLLPAGE && KeyDown(VK_MBUTTON);
     bool rightScrolls = SlotAction(SLOT_CTRL_RIGHT) == ACTION_SCROLLPAGE && KeyDown(VK_RBUTTON) &&
                         KeyDown(VK_CONTROL);
     if (middleScrolls || rightScrolls) {
         PostMessageA(under, KM_ACTION, ACTION_SCROLLLINE, SOURCE_MOUSE);
-        hwndScroll = 0;
+        Sh->hwndScroll = 0;
     }
 }
 
@@ -206,27 +217,27 @@ static void OnMouseMove(POINT pt, HWND under)
 static bool OnRightPress(HWND under)
 {
     if (GetButtonWindowIndex(under, TRUE) >= 0) {
-        PostMessageA(hwndKov, KM_SHOWKOV, 0, 0);
+        PostMessageA(Sh->hwndKov, KM_SHOWKOV, 0, 0);
         return false;
     }
     int action = SlotAction(KeyDown(VK_CONTROL) ? SLOT_CTRL_RIGHT : SLOT_RIGHT);
     if (action == ACTION_NONE)
         return false;
-    TrappedRBtnDown = 1;
-    hwndScroll = 0;
+    Sh->TrappedRBtnDown = 1;
+    Sh->hwndScroll = 0;
     if (action != ACTION_SCROLLPAGE) {
         PostGesture(under, action);
         return true;
     }
-    hwndScroll = under;
-    ScrollActionId = ACTION_SCROLLPAGE;
+    Sh->hwndScroll = under;
+    Sh->ScrollActionId = ACTION_SCROLLPAGE;
     ForgetScrollbars();
     LONG time = GetMessageTime();
-    if (time > LastMsgTime) {
-        if ((DWORD)(time - LastMsgTime) < DoubleClickTime)
-            ScrollActionId = ACTION_SCROLLPAGES;
+    if (time > Sh->LastMsgTime) {
+        if ((DWORD)(time - Sh->LastMsgTime) < Sh->DoubleClickTime)
+            Sh->ScrollActionId = ACTION_SCROLLPAGES;
         else
-            LastMsgTime = time;
+            Sh->LastMsgTime = time;
     }
     return true;
 }
@@ -236,12 +247,12 @@ static bool OnMiddlePress(HWND under)
     int action = SlotAction(SLOT_MIDDLE);
     if (action == ACTION_NONE)
         return false;
-    TrappedMBtnDown = 1;
-    hwndScroll = 0;
+    Sh->TrappedMBtnDown = 1;
+    Sh->hwndScroll = 0;
     if (action == ACTION_SCROLLPAGE) {
         // The window sees this press; the release decides.
-        hwndScroll = under;
-        ScrollActionId = ACTION_SCROLLPAGE;
+        Sh->hwndScroll = under;
+        Sh->ScrollActionId = ACTION_SCROLLPAGE;
         ForgetScrollbars();
         return false;
     }
@@ -253,9 +264,9 @@ static bool OnMiddleDoubleClick(HWND under)
 {
     if (SlotAction(SLOT_MIDDLE) != ACTION_SCROLLPAGE)
         return false;
-    hwndScroll = under;
-    ScrollActionId = ACTION_SCROLLPAGES;
-    TrappedMBtnDown = 1;
+    Sh->hwndScroll = under;
+    Sh->ScrollActionId = ACTION_SCROLLPAGES;
+    Sh->TrappedMBtnDown = 1;
     ForgetScrollbars();
     return true;
 }
@@ -266,9 +277,9 @@ static bool OnRelease(int *trapped, HWND under)
 {
     if (!*trapped)
         return false;
-    if (hwndScroll && under == hwndScroll)
-        PostMessageA(hwndScroll, KM_ACTION, ScrollActionId, SOURCE_MOUSE);
-    hwndScroll = 0;
+    if (Sh->hwndScroll && under == Sh->hwndScroll)
+        PostMessageA(Sh->hwndScroll, KM_ACTION, Sh->ScrollActionId, SOURCE_MOUSE);
+    Sh->hwndScroll = 0;
     StopScrollTimer();
     *trapped = 0;
     return true;
@@ -277,8 +288,9 @@ static bool OnRelease(int *trapped, HWND under)
 LRESULT CALLBACK MouseHookProc(int code, WPARAM wParam, LPARAM lParam)
 {
     MOUSEHOOKSTRUCT *mouse = (MOUSEHOOKSTRUCT *)lParam;
-    if (code < 0 || code == HC_NOREMOVE || _SuspendKovTemp || !mouse)
-        return CallNextHookEx(Mousehandle, code, wParam, lParam);
+    AttachSharedCS();
+    if (code < 0 || code == HC_NOREMOVE || Sh->Suspend || !mouse || IsForeignCall(mouse->hwnd))
+        return CallNextHookEx(HookHandle(HOOK_MOUSE), code, wParam, lParam);
     bool take = false;
     switch (wParam) {
     case WM_MOUSEMOVE:
@@ -297,16 +309,16 @@ LRESULT CALLBACK MouseHookProc(int code, WPARAM wParam, LPARAM lParam)
         break;
     case WM_RBUTTONUP:
     case WM_NCRBUTTONUP:
-        take = OnRelease(&TrappedRBtnDown, mouse->hwnd);
+        take = OnRelease(&Sh->TrappedRBtnDown, mouse->hwnd);
         break;
     case WM_MBUTTONUP:
     case WM_NCMBUTTONUP:
-        take = OnRelease(&TrappedMBtnDown, mouse->hwnd);
+        take = OnRelease(&Sh->TrappedMBtnDown, mouse->hwnd);
         break;
     }
     if (take)
         return 1;
-    return CallNextHookEx(Mousehandle, code, wParam, lParam);
+    return CallNextHookEx(HookHandle(HOOK_MOUSE), code, wParam, lParam);
 }
 
 // Watches the Start menu for its shut-down entry, and how the menu is left
@@ -314,13 +326,14 @@ LRESULT CALLBACK MouseHookProc(int code, WPARAM wParam, LPARAM lParam)
 LRESULT CALLBACK SysMsgHookProc(int code, WPARAM wParam, LPARAM lParam)
 {
     MSG *msg = (MSG *)lParam;
-    if (code < 0 || _SuspendKovTemp || !msg)
-        return CallNextHookEx(SysMsghandle, code, wParam, lParam);
+    AttachSharedCS();
+    if (code < 0 || Sh->Suspend || !msg || IsForeignCall(msg->hwnd))
+        return CallNextHookEx(HookHandle(HOOK_SYSMSG), code, wParam, lParam);
     if (code == MSGF_MENU && msg->message == WM_MENUSELECT)
         NoteMenuSelect(msg->hwnd, msg->wParam);
     else if (code == MSGF_MENU)
         NoteMenuInput(msg);
-    return CallNextHookEx(SysMsghandle, code, wParam, lParam);
+    return CallNextHookEx(HookHandle(HOOK_SYSMSG), code, wParam, lParam);
 }
 
 HWND WINAPI FindFrameHwnd(HWND hwnd)

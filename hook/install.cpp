@@ -19,7 +19,7 @@ extern "C" BOOL WINAPI DllEntryPoint(HINSTANCE instance, DWORD reason, void *)
 {
     if (reason == DLL_PROCESS_ATTACH) {
         hInstKovDll = instance;
-        DebugLevelCS = DebugLevelShare;
+        DebugLevelCS = Sh->DebugLevel;
     }
     return TRUE;
 }
@@ -32,14 +32,14 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void *reserved)
 
 int WINAPI GetHookData(OptionsRecord **options, ExceptionList **exceptions)
 {
-    *options = &Op;
-    *exceptions = &Xception;
+    *options = &Sh->Op;
+    *exceptions = &Sh->Xception;
     return 0;
 }
 
 void WINAPI SetSystemParameters(UINT doubleClickTime)
 {
-    DoubleClickTime = doubleClickTime;
+    Sh->DoubleClickTime = doubleClickTime;
 }
 
 int WINAPI HookInstalled(void)
@@ -66,30 +66,33 @@ static void CaptureMetrics(void)
 struct HookSpec {
     const char *name;
     int type;
-    HHOOK *handle;
+    int which;   // the handle's place in Sh->Hooks
     HOOKPROC *proc;
     const char *error;
 };
 
 static const HookSpec Hooks[] = {
-    {"CBTHookProc", WH_CBT, &CBThandle, &NewCBTProc,
+    {"CBTHookProc", WH_CBT, HOOK_CBT, &NewCBTProc,
      KOV_HOOK_FILE ": Error getting CBTHookProc address"},
-    {"GetMsgHookProc", WH_GETMESSAGE, &GetMsghandle, &NewGetMsgProc,
+    {"GetMsgHookProc", WH_GETMESSAGE, HOOK_GETMSG, &NewGetMsgProc,
      KOV_HOOK_FILE ": Error getting GetMsgHookProc address"},
-    {"MouseHookProc", WH_MOUSE, &Mousehandle, &NewMouseProc,
+    {"MouseHookProc", WH_MOUSE, HOOK_MOUSE, &NewMouseProc,
      KOV_HOOK_FILE ": Error getting MouseHookProc address"},
-    {"SysMsgHookProc", WH_SYSMSGFILTER, &SysMsghandle, &NewSysMsgProc,
+    {"SysMsgHookProc", WH_SYSMSGFILTER, HOOK_SYSMSG, &NewSysMsgProc,
      KOV_HOOK_FILE ": Error getting SysMsgHookProc address"},
 };
 
+// This architecture's hooks, this process's or those a killed controller
+// left behind (Wine keeps them): they are found in the desktop-wide record.
 static void RemoveHooks(void)
 {
-    HHOOK *handles[] = {&CBThandle, &CWPhandle, &GetMsghandle, &Mousehandle, &SysMsghandle};
-    for (HHOOK *handle : handles) {
-        if (*handle)
-            UnhookWindowsHookEx(*handle);
-        *handle = 0;
+    for (uint32_t &handle : Sh->Hooks[KOV_ARCH_SLOT]) {
+        if (handle)
+            UnhookWindowsHookEx((HHOOK)(ULONG_PTR)handle);
+        handle = 0;
     }
+    RemoveThreadHooks();
+    ThreadMode = 0;
 }
 
 // Offers every window its buttons, and the taskbar its subclass once the
@@ -98,15 +101,21 @@ static void RemoveHooks(void)
 static void OfferAllWindows(void)
 {
     EnumWindows(CreateAllButtonsProc, (LPARAM)RegisterWindowMessageA(MSG_CREATEALLBTNS));
-    if (hwndShutdownManager)
-        PostMessageA(hwndShutdownManager, RegisterWindowMessageA(MSG_SYSTASKBARINIT), 1, 0);
+    if (Sh->hwndShutdownManager)
+        PostMessageA(Sh->hwndShutdownManager, RegisterWindowMessageA(MSG_SYSTASKBARINIT), 1, 0);
 }
 
-int WINAPI SetKovHook(HWND hwndMain, int isDBCS, int debugLevel)
+// hwndMain: the controller's window (the main one's, or the companion's);
+// perThread: the companion's hooks (threads.cpp).
+static int Install(HWND hwndMain, int isDBCS, int debugLevel, bool perThread)
 {
+    // Whoever installs the hooks first makes the desktop-wide record (the
+    // main controller has made it already).
+    if (OpenKovShared(1) != SHARED_OPEN)
+        return 0;
     DebugLevelCS = debugLevel;
-    DebugLevelShare = debugLevel;
-    IsDBCS = isDBCS;
+    Sh->DebugLevel = debugLevel;
+    Sh->IsDBCS = isDBCS;
 
     HMODULE self = LoadLibraryA(KOV_HOOK_FILE);
     if ((UINT_PTR)self <= 32) {
@@ -126,9 +135,12 @@ int WINAPI SetKovHook(HWND hwndMain, int isDBCS, int debugLevel)
             return 0;
         }
     }
-    DWORD version = GetVersion();
-    WinMajorVer = LOBYTE(LOWORD(version));
-    WinMinorVer = HIBYTE(LOWORD(version));
+    // The system and the shell as the main controller sees them.
+    if (!perThread) {
+        DWORD version = GetVersion();
+        Sh->WinMajorVer = LOBYTE(LOWORD(version));
+        Sh->WinMinorVer = HIBYTE(LOWORD(version));
+    }
     if (KovIsHooked) {
         FreeLibrary(self);   // the first call's reference is the one kept
         return 1;
@@ -138,11 +150,14 @@ int WINAPI SetKovHook(HWND hwndMain, int isDBCS, int debugLevel)
     // not remove them when a program ends): they would do every piece of
     // work a second time.
     RemoveHooks();
-    hwndKov = hwndMain;
+    Sh->Controller[KOV_ARCH_SLOT] = hwndMain;
+    if (!IsWindow(Sh->hwndKov))   // a test's or a lone companion's call
+        Sh->hwndKov = hwndMain;
     SweepDeadRecords();   // left by programs that ended while an earlier kovw ran
     CaptureMetrics();
     IsShutdown = 0;
-    hwndShutdownManager = 0;
+    if (!perThread)
+        Sh->hwndShutdownManager = 0;   // found again by the offer to every window
 
     for (const HookSpec &hook : Hooks) {
         *hook.proc = (HOOKPROC)GetProcAddress(hiKovDll, hook.name);
@@ -150,11 +165,27 @@ int WINAPI SetKovHook(HWND hwndMain, int isDBCS, int debugLevel)
             MessageBoxA(NULL, hook.error, "Error", MB_OK);
             return 0;
         }
-        *hook.handle = SetWindowsHookExA(hook.type, *hook.proc, hiKovDll, 0);
+        if (!perThread) {
+            HHOOK handle = SetWindowsHookExA(hook.type, *hook.proc, hiKovDll, 0);
+            Sh->Hooks[KOV_ARCH_SLOT][hook.which] = HandleTo32(handle);
+        }
     }
-    OfferAllWindows();
     KovIsHooked = 1;
+    if (perThread)
+        FollowThreadsFrom(hwndMain);
+    else
+        OfferAllWindows();
     return 1;
+}
+
+int WINAPI SetKovHook(HWND hwndMain, int isDBCS, int debugLevel)
+{
+    return Install(hwndMain, isDBCS, debugLevel, false);
+}
+
+int WINAPI SetKovThreadHooks(HWND hwndCompanion, int isDBCS, int debugLevel)
+{
+    return Install(hwndCompanion, isDBCS, debugLevel, true);
 }
 
 // The old shell's Program Manager is found by its own thread, when the
@@ -162,15 +193,15 @@ int WINAPI SetKovHook(HWND hwndMain, int isDBCS, int debugLevel)
 BOOL CALLBACK CreateAllButtonsProc(HWND hwnd, LPARAM message)
 {
     LONG style = GetWindowLongA(hwnd, GWL_STYLE);
-    if ((style & WS_CAPTION) == WS_CAPTION && (hwnd == hwndKov || IsWindowVisible(hwnd)))
+    if ((style & WS_CAPTION) == WS_CAPTION && (hwnd == Sh->hwndKov || IsWindowVisible(hwnd)))
         PostMessageA(hwnd, (UINT)message, (WPARAM)message, 0);
     char className[CLASS_NAME_SIZE];
     if (!GetClassNameA(hwnd, className, sizeof(className)))
         return TRUE;
     if (strcmp(className, "Progman") == 0)
-        hwndWin3PopupPatch = hwnd;
+        Sh->hwndWin3PopupPatch = hwnd;
     if (!IsOldShell() && strncmp(className, "Shell_TrayW", 11) == 0)
-        hwndShutdownManager = hwnd;
+        Sh->hwndShutdownManager = hwnd;
     return TRUE;
 }
 
@@ -213,28 +244,29 @@ int WINAPI FreeKovHook(BOOL force)
     }
     UINT destroyAll = RegisterWindowMessageA(MSG_DESTROYALLBTNS);
     UINT taskbarInit = RegisterWindowMessageA(MSG_SYSTASKBARINIT);
-    if (hwndShutdownManager) {
+    if (Sh->hwndShutdownManager) {
         DWORD_PTR result;
-        SendMessageTimeoutA(hwndShutdownManager, taskbarInit, 0, 0, SMTO_ABORTIFHUNG,
+        SendMessageTimeoutA(Sh->hwndShutdownManager, taskbarInit, 0, 0, SMTO_ABORTIFHUNG,
                             RELEASE_WAIT_MS, &result);
     }
     IsShutdown = 1;
     // A window that is gone cannot be asked about, nor release itself.
     SweepDeadRecords();
 
-    BOOL override = FALSE;
+    // The user is asked once, whichever side's release comes first: the
+    // answer Yes holds for the other side's (ReleaseOverride).
     for (int i = 0; i < WIN_TABLE_SIZE; i++) {
         HWND hwnd = Win[i].hwnd;
         if (!hwnd)
             continue;
-        if (!IsWindowEnabled(hwnd) && !force && !override) {
+        if (!IsWindowEnabled(hwnd) && !force && !Sh->ReleaseOverride) {
             if (!AskReleaseDisabled(hwnd)) {
                 // kovw stays: what this attempt released is dressed again.
                 IsShutdown = 0;
                 OfferAllWindows();
                 return 0;
             }
-            override = TRUE;
+            Sh->ReleaseOverride = 1;
         }
         ReleaseWindow(hwnd, destroyAll);
     }
@@ -254,7 +286,7 @@ int IsException(HWND hwnd)
 {
     if (HIWORD(GetProcessVersion(0)) < 4)
         return 1;
-    int count = Xception.Count;
+    int count = Sh->Xception.Count;
     if (count <= 0)
         return 0;
     if (count > XCEPT_MAX_NAMES)
@@ -265,9 +297,9 @@ int IsException(HWND hwnd)
     module[n < sizeof(module) ? n : sizeof(module) - 1] = 0;
     const char *base = getBaseNameCS(module, (int)strlen(module));
     for (int i = 0; i < count; i++) {
-        int length = (int)strnlen(Xception.Name[i], XCEPT_NAME_CHARS);
+        int length = (int)strnlen(Sh->Xception.Name[i], XCEPT_NAME_CHARS);
         // An empty entry would be a prefix of every name.
-        if (length > 0 && _strnicmp(base, Xception.Name[i], length) == 0)
+        if (length > 0 && _strnicmp(base, Sh->Xception.Name[i], length) == 0)
             return 1;
     }
     return 0;
@@ -278,13 +310,13 @@ int CreateSubclassing(HWND hwnd, BOOL isNew)
     if (IsShutdown)
         return 0;
     if (isNew)
-        hwndSnapNewWindow = hwnd;
+        Sh->hwndSnapNewWindow = hwnd;
     if (IsException(hwnd))
         return 0;
     LONG style = GetWindowLongA(hwnd, GWL_STYLE);
     if ((style & WS_CAPTION) != WS_CAPTION || (style & WS_CHILD) || !IsWindow(hwnd))
         return 0;
-    if (!isNew && hwnd != hwndKov && !IsWindowVisible(hwnd))
+    if (!isNew && hwnd != Sh->hwndKov && !IsWindowVisible(hwnd))
         return 0;
     int index;
     if (AllocWindowIndex(hwnd, &index) == 0)

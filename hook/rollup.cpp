@@ -40,7 +40,7 @@ int Rollup(HWND hwnd, BOOL noActivate)
         rec.cyUnrolled = (SHORT)height;
         rec.cxRolled = (SHORT)width;
         newHeight = rolledHeight;
-        hwndTrapRollup = hwnd;
+        Sh->hwndTrapRollup = hwnd;
         result = 1;
     } else {
         // A window never rolled up has no width recorded: it keeps its own.
@@ -60,10 +60,8 @@ int Rollup(HWND hwnd, BOOL noActivate)
     return result;
 }
 
-void DoRollupAll(HWND source, BOOL rolledUp)
+void RollupTable(HWND source, BOOL rolledUp)
 {
-    if (!(GetAsyncKeyState(VK_SHIFT) & 0x8000))
-        return;
     for (int i = 0; i < WIN_TABLE_SIZE; i++) {
         HWND hwnd = Win[i].hwnd;
         if (!hwnd)
@@ -75,7 +73,7 @@ void DoRollupAll(HWND source, BOOL rolledUp)
         }
         if (!IsWindowVisible(hwnd) || IsIconic(hwnd))
             continue;
-        if (IsOldShell() && hwnd == hwndShutdownManager)
+        if (IsOldShell() && hwnd == Sh->hwndShutdownManager)
             continue;
         bool rolled = Win[i].cyUnrolled != 0;
         if (rolledUp && !rolled) {
@@ -84,5 +82,19 @@ void DoRollupAll(HWND source, BOOL rolledUp)
         } else if (!rolledUp && rolled && Win[i].RolledByAll) {
             Rollup(hwnd, TRUE);
         }
+    }
+}
+
+// The other architecture's frames are in its own table: its controller rolls
+// them, told through its window.
+void DoRollupAll(HWND source, BOOL rolledUp)
+{
+    if (!(GetAsyncKeyState(VK_SHIFT) & 0x8000))
+        return;
+    RollupTable(source, rolledUp);
+    HWND other = Sh->Controller[!KOV_ARCH_SLOT];
+    if (other) {
+        RegisterKovMessages();
+        PostMessageA(other, RollupAllMsg, rolledUp, HandleTo32(source));
     }
 }

@@ -77,46 +77,46 @@ static HWND LiveBar(HWND hwnd, HWND bar)
 // the release must not start the timer after it.
 void CheckAutoScrollStart(HWND hwnd)
 {
-    if (autoScroll.TimerId || !(TrappedMBtnDown || TrappedRBtnDown))
+    if (Sh->autoScroll.TimerId || !(Sh->TrappedMBtnDown || Sh->TrappedRBtnDown))
         return;
-    autoScroll.hwnd = hwnd;
-    GetWindowRect(hwnd, &autoScroll.rc);
-    autoScroll.Direction = MouseDirection;
+    Sh->autoScroll.hwnd = hwnd;
+    GetWindowRect(hwnd, &Sh->autoScroll.rc);
+    Sh->autoScroll.Direction = Sh->MouseDirection;
     POINT pt = {};
     GetCursorPos(&pt);
-    const RECT &rc = autoScroll.rc;
-    int zone = Op.AutoScrollZone;
-    bool inTopBand = MouseDirection == VK_UP && pt.y > rc.top && pt.y < rc.top + zone;
-    bool inBottomBand = MouseDirection == VK_DOWN && pt.y > rc.bottom - zone && pt.y < rc.bottom;
+    const RECT &rc = Sh->autoScroll.rc;
+    int zone = Sh->Op.AutoScrollZone;
+    bool inTopBand = Sh->MouseDirection == VK_UP && pt.y > rc.top && pt.y < rc.top + zone;
+    bool inBottomBand = Sh->MouseDirection == VK_DOWN && pt.y > rc.bottom - zone && pt.y < rc.bottom;
     if (!inTopBand && !inBottomBand)
         return;
     if (OwnTimer && OwnTimerThread == GetCurrentThreadId())
         KillTimer(NULL, OwnTimer);   // one left by a stop in another thread
-    OwnTimer = SetTimer(NULL, 0, Op.AutoScrollInterval, NULL);
+    OwnTimer = SetTimer(NULL, 0, Sh->Op.AutoScrollInterval, NULL);
     OwnTimerThread = GetCurrentThreadId();
-    autoScroll.ThreadId = OwnTimerThread;
-    autoScroll.TimerId = OwnTimer;
+    Sh->autoScroll.ThreadId = OwnTimerThread;
+    Sh->autoScroll.TimerId = OwnTimer;
 }
 
 // Another thread only clears the record; the owner stops its timer at the
 // next tick, which the record no longer names.
 void StopScrollTimer(void)
 {
-    if (!autoScroll.TimerId)
+    if (!Sh->autoScroll.TimerId)
         return;
-    if (autoScroll.ThreadId == GetCurrentThreadId() && autoScroll.TimerId == OwnTimer) {
+    if (Sh->autoScroll.ThreadId == GetCurrentThreadId() && Sh->autoScroll.TimerId == OwnTimer) {
         KillTimer(NULL, OwnTimer);
         OwnTimer = 0;
     }
-    ZeroMemory((void *)&autoScroll, sizeof(autoScroll));
+    ZeroMemory((void *)&Sh->autoScroll, sizeof(Sh->autoScroll));
 }
 
 bool TakeScrollTick(MSG *msg)
 {
     if (msg->hwnd || !OwnTimer || msg->wParam != OwnTimer || OwnTimerThread != GetCurrentThreadId())
         return false;
-    if (autoScroll.TimerId == OwnTimer && autoScroll.ThreadId == OwnTimerThread) {
-        PostMessageA(autoScroll.hwnd, KM_ACTION, ACTION_SCROLLLINE, SOURCE_MOUSE);
+    if (Sh->autoScroll.TimerId == OwnTimer && Sh->autoScroll.ThreadId == OwnTimerThread) {
+        PostMessageA(Sh->autoScroll.hwnd, KM_ACTION, ACTION_SCROLLLINE, SOURCE_MOUSE);
     } else {
         KillTimer(NULL, OwnTimer);
         OwnTimer = 0;
@@ -127,14 +127,14 @@ bool TakeScrollTick(MSG *msg)
 
 void CheckAutoScrollStop(void)
 {
-    if (!autoScroll.TimerId)
+    if (!Sh->autoScroll.TimerId)
         return;
     POINT pt = {};
     GetCursorPos(&pt);
-    const RECT &rc = autoScroll.rc;
+    const RECT &rc = Sh->autoScroll.rc;
     bool outside = pt.y < rc.top - AUTOSCROLL_SLACK || pt.y > rc.bottom + AUTOSCROLL_SLACK ||
                    pt.x < rc.left - AUTOSCROLL_SLACK || pt.x > rc.right + AUTOSCROLL_SLACK;
-    if (MouseDirection != autoScroll.Direction || outside)
+    if (Sh->MouseDirection != Sh->autoScroll.Direction || outside)
         StopScrollTimer();
 }
 
@@ -155,10 +155,10 @@ static void ScrollLine(HWND hwnd)
     CheckScrollbarHwnd(hwnd, &ScrollCache);
     CheckAutoScrollStart(hwnd);
     CheckAutoScrollStop();
-    int direction = MouseDirection;
+    int direction = Sh->MouseDirection;
     if (direction < VK_LEFT || direction > VK_DOWN)
         return;
-    if (Op.Flags & FLAG_SCROLLWITHKEYS) {
+    if (Sh->Op.Flags & FLAG_SCROLLWITHKEYS) {
         PostKeyStroke(hwnd, direction);
         return;
     }
@@ -198,14 +198,14 @@ static WORD VerticalEnd(HWND hwnd, HWND bar)
 // n pages up or down, or with n 0 to the top or the end; never sideways.
 static void ScrollPages(HWND hwnd, int pages)
 {
-    int direction = MouseDirection;
+    int direction = Sh->MouseDirection;
     if ((direction != VK_UP && direction != VK_DOWN) || pages < 0)
         return;
     bool down = direction == VK_DOWN;
     if (pages > SCROLL_PAGES_MAX)
         pages = SCROLL_PAGES_MAX;
     CheckScrollbarHwnd(hwnd, &ScrollCache);
-    if (Op.Flags & FLAG_SCROLLWITHKEYS) {
+    if (Sh->Op.Flags & FLAG_SCROLLWITHKEYS) {
         for (int i = 0; i < pages; i++)
             PostKeyStroke(hwnd, down ? VK_NEXT : VK_PRIOR);
         return;
@@ -231,7 +231,7 @@ void ScrollAction(HWND hwnd, int action)
         ScrollPages(hwnd, 1);
         break;
     case ACTION_SCROLLPAGES:
-        ScrollPages(hwnd, Op.ScrollPages);
+        ScrollPages(hwnd, Sh->Op.ScrollPages);
         break;
     }
 }

@@ -1,6 +1,8 @@
 // The shared section, the per-process data, the window table and the small
 // helpers that are safe to call from any process.
 #include "share.h"
+#include "../common/strutil.h"
+#include "debuglog.h"
 
 // Every variable below lives in MY_SHARE, which the loader maps once for all
 // processes that load this file. Each needs an initialiser or the compiler
@@ -8,9 +10,6 @@
 #define SHARED __attribute__((section("MY_SHARE"), shared, no_reorder))
 
 WinRecord     Win[WIN_TABLE_SIZE] SHARED = {};
-OptionsRecord Op SHARED = {};
-ExceptionList Xception SHARED = {};
-HWND  hwndKov SHARED = 0;
 int   HookedWindowCnt SHARED = 0;
 SHORT cxSysBorder SHARED = 0;
 SHORT cySysBorder SHARED = 0;
@@ -26,43 +25,20 @@ SHORT cySysMin SHARED = 0;
 SHORT sysmenuWidth SHARED = 0;
 SHORT sysmenuHeight SHARED = 0;
 SHORT screenWidth SHARED = 0;
-int   WinMajorVer SHARED = 0;
-int   WinMinorVer SHARED = 0;
-HWND  hwndTrapRollup SHARED = 0;
-HWND  hwndTrapWMsize SHARED = 0;
 HMENU hwndKovTaskListMenu SHARED = 0;
 HWND  hwndSwitchHwnd[TASKLIST_MAX_ENTRIES] SHARED = {};
-HWND  hwndSnapNewWindow SHARED = 0;
+// Kept under their exported names; Kov's own records of both moved to the
+// desktop-wide mapping, which programs of both architectures share.
 UnMinAllRecord _UnMinAll SHARED = {};   // extern "C" through kovhook.h
-WNDPROC SysTaskbarOldFrameProc SHARED = 0;
-int   IsDBCS SHARED = 0;
-int   IsShutdown SHARED = 0;
-int   SysShutdownSelected SHARED = 0;
 int   _SuspendKovTemp SHARED = 0;       // extern "C" through kovhook.h
-int   DoSnapStartMenu SHARED = 0;
-int   IgnoreSnapWindow SHARED = 0;
-int   MouseDirection SHARED = 0;
-AUTOSCROLL autoScroll SHARED = {};
-UINT  DoubleClickTime SHARED = 0;
-int   DebugLevelShare SHARED = 0;
-HHOOK CBThandle SHARED = 0;
-HHOOK CWPhandle SHARED = 0;
-HHOOK GetMsghandle SHARED = 0;
-HHOOK Mousehandle SHARED = 0;
-HHOOK SysMsghandle SHARED = 0;
+WNDPROC SysTaskbarOldFrameProc SHARED = 0;
+int   IsShutdown SHARED = 0;
 HMODULE hiKovDll SHARED = 0;
-HWND  hwndShutdownManager SHARED = 0;
-HWND  hwndWin3PopupPatch SHARED = 0;
-HWND  hwndOldSnapWindow SHARED = 0;
-HWND  hwndScroll SHARED = 0;
-int   ScrollActionId SHARED = 0;
-int   TrappedRBtnDown SHARED = 0;
-int   TrappedMBtnDown SHARED = 0;
-POINT LastMousePos SHARED = {};
-LONG  LastMsgTime SHARED = 0;
 BOOL  SysTaskbarIsUnicode SHARED = 0;
 HWND  SysTaskbarHwnd SHARED = 0;
 int   SysTaskbarActive SHARED = 0;
+ThreadHookSet ThreadHooks[THREAD_HOOKS_MAX] SHARED = {};
+int   ThreadMode SHARED = 0;
 
 // Per-process data.
 int      KovIsHooked = 0;
@@ -70,6 +46,101 @@ HOOKPROC NewCBTProc = 0, NewGetMsgProc = 0, NewMouseProc = 0, NewSysMsgProc = 0;
 const char *szKovButtons = KOV_BUTTONS_CLASS;
 HINSTANCE hInstKovDll = 0;
 SCROLLCACHE ScrollCache = {};
+
+// --- The desktop-wide mapping ---
+
+// Until this process finds the mapping: Kov is not running, as far as it
+// can tell.
+static KovShared Dormant = {0, 0, {}, {}, {}, 1};
+KovShared *Sh = &Dormant;
+static DWORD LastAttempt;
+#define ATTACH_RETRY_MS 1000
+
+// "Local\KovShared-<desktop>": a second desktop, or (where the system has
+// sessions, Windows 2000 on) a second user's session, has a Kov of its own.
+// Windows 95 has no desktop objects to name.
+static void SharedName(char *name, int size)
+{
+    typedef HDESK(WINAPI * GetDesktop)(DWORD);
+    typedef BOOL(WINAPI * GetInfo)(HANDLE, int, void *, DWORD, DWORD *);
+    HMODULE user = GetModuleHandleA("user32.dll");
+    GetDesktop thread = (GetDesktop)GetProcAddress(user, "GetThreadDesktop");
+    GetInfo info = (GetInfo)GetProcAddress(user, "GetUserObjectInformationA");
+    char desktop[KOV_SHARED_NAME_SIZE / 2] = "";
+    DWORD needed = 0;
+    if (!thread || !info ||
+        !info(thread(GetCurrentThreadId()), UOI_NAME, desktop, sizeof(desktop) - 1, &needed))
+        CopyString(desktop, sizeof(desktop), "Default");
+    DWORD version = GetVersion();
+    bool sessions = !(version & 0x80000000) && LOBYTE(LOWORD(version)) >= 5;
+    FormatString(name, size, "%s" KOV_SHARED_NAME "%s", sessions ? "Local\\" : "", desktop);
+}
+
+static bool Matches(const KovShared *view)
+{
+    return view->Version == KOV_SHARED_VERSION && view->Size == sizeof(KovShared);
+}
+
+// create: the main controller makes the mapping (or takes the one programs
+// still hold from an earlier run); otherwise only an existing one is opened.
+int WINAPI OpenKovShared(int create)
+{
+    if (Sh != &Dormant)
+        return Matches(Sh) ? SHARED_OPEN : SHARED_OTHER_LAYOUT;
+    char name[KOV_SHARED_NAME_SIZE];
+    SharedName(name, sizeof(name));
+    HANDLE mapping = create ? CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE, 0,
+                                                 sizeof(KovShared), name)
+                            : OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, name);
+    if (!mapping)
+        return create ? SHARED_CANNOT_CREATE : SHARED_MISSING;
+    bool fresh = create && GetLastError() != ERROR_ALREADY_EXISTS;
+    // A mapping of another layout may be smaller than ours: then no view.
+    KovShared *view = (KovShared *)MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(KovShared));
+    if (!view) {
+        CloseHandle(mapping);
+        return SHARED_OTHER_LAYOUT;
+    }
+    if (fresh) {
+        view->Suspend = 1;
+        view->Size = sizeof(KovShared);
+        view->Version = KOV_SHARED_VERSION;
+    }
+    if (!Matches(view)) {
+        UnmapViewOfFile(view);
+        CloseHandle(mapping);
+        return SHARED_OTHER_LAYOUT;
+    }
+    // The handle stays open for the process's life: under Wine a view alone
+    // does not keep the name, by which the others find the mapping.
+    Sh = view;
+    DebugLevelCS = Sh->DebugLevel;
+    return SHARED_OPEN;
+}
+
+void AttachSharedCS(void)
+{
+    if (Sh != &Dormant || GetTickCount() - LastAttempt < ATTACH_RETRY_MS)
+        return;
+    LastAttempt = GetTickCount();
+    OpenKovShared(0);
+}
+
+bool IsAttachedCS(void)
+{
+    return Sh != &Dormant;
+}
+
+KovShared *WINAPI GetKovShared(void)
+{
+    return IsAttachedCS() ? Sh : NULL;
+}
+
+bool IsForeignCall(HWND hwnd)
+{
+    DWORD pid = 0;
+    return KovIsHooked && hwnd && GetWindowThreadProcessId(hwnd, &pid) && pid != GetCurrentProcessId();
+}
 
 int GetMutexCS(HANDLE *mutex, const char *name, DWORD timeoutMs)
 {

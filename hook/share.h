@@ -7,6 +7,7 @@
 #include "../common/options.h"
 #include "../common/messages.h"
 #include "../common/kovhook.h"
+#include "../common/shared.h"
 
 #define WIN_TABLE_SIZE 120
 
@@ -34,69 +35,100 @@ struct WinRecord {
     BOOL    IsUnicode;        // the character set OldWndProc was read in
 };
 
-// The running auto-scroll: a thread timer of ThreadId, the thread of hwnd.
-struct AUTOSCROLL {
-    HWND hwnd;
-    UINT_PTR TimerId;
-    int  Direction;
-    RECT rc;
-    DWORD ThreadId;
-};
-
 struct SCROLLCACHE {
     HWND hwnd;
     HWND hwndVert;
     HWND hwndHorz;
 };
 
-// --- Shared section (one copy for the whole desktop) ---
+// Where each piece of Kov's state lives, and why. A change that adds state
+// starts here.
+//
+// Desktop-wide (the mapping, KovShared in common/shared.h; "Sh->" below):
+// whatever a program of one architecture writes and one of the other reads.
+//   Op, Xception, Suspend          the configuration and the switch, one for all
+//   hwndKov, Controller[]          the main window; each architecture's controller
+//   Hooks[][]                      each architecture's hooks, removable after a kill
+//   UnMinAll                       minimize-all from any window, undone from any other
+//   DoSnapStartMenu                set by a button of any program, read in the shell
+//   hwndShutdownManager, hwndWin3PopupPatch, SysShutdownSelected
+//                                  the shell, found by either side, read in the shell
+//   hwndSnapNewWindow, hwndOldSnapWindow, IgnoreSnapWindow
+//                                  snapping across programs of both
+//   MouseDirection, LastMousePos, LastMsgTime, Trapped*BtnDown, hwndScroll,
+//   ScrollActionId, autoScroll     a gesture pressed over one program and let go
+//                                  over another
+//   hwndTrapRollup, hwndTrapWMsize set by the rolling thread, read by the frame's
+//   DoubleClickTime, DebugLevel, IsDBCS, WinMajorVer, WinMinorVer
+//                                  the system as the main controller sees it
+// Per architecture (this library's shared section): what holds addresses
+// inside the programs of one architecture, or concerns only its windows.
+//   Win[], HookedWindowCnt         the frames' old procedures are addresses
+//   SysTaskbarOldFrameProc, SysTaskbarIsUnicode, SysTaskbarHwnd, SysTaskbarActive
+//                                  the taskbar's procedure; only the shell's
+//                                  architecture subclasses it
+//   hiKovDll, IsShutdown           this side's library handle and release
+//   ThreadHooks[], ThreadMode      the companion's hooks per thread, removable
+//                                  after a kill
+//   metrics (cxSysBorder ...)      captured by each side's install (the same values)
+//   hwndKovTaskListMenu, hwndSwitchHwnd[]
+//                                  made and read in the thread that shows the menu
+// Per process: below.
+
+// --- Desktop-wide: this process's view of the mapping; never NULL (a
+// record of its own, suspended, until the mapping is found) ---
+extern KovShared *Sh;
+// Attaches this process to the mapping when it is not yet (tried again
+// after a while, not at every call); the hook procedures call it first.
+void AttachSharedCS(void);
+bool IsAttachedCS(void);
+
+// --- Shared section (one copy per architecture) ---
 extern WinRecord     Win[WIN_TABLE_SIZE];
-extern OptionsRecord Op;
-extern ExceptionList Xception;
-extern HWND  hwndKov;
 extern int   HookedWindowCnt;
 extern SHORT cxSysBorder, cySysBorder, cxSysFrame, cySysFrame;
 extern SHORT cxSysDlgFrame, cySysDlgFrame, cxSysTbarBtnSize, cySysTbarBtnSize;
 extern SHORT cxSmallTbarBtnSize, cySmallTbarBtnSize, cySysMin;
 extern SHORT sysmenuWidth, sysmenuHeight, screenWidth;
-extern int   WinMajorVer, WinMinorVer;
-extern HWND  hwndTrapRollup, hwndTrapWMsize;
 extern HMENU hwndKovTaskListMenu;
 extern HWND  hwndSwitchHwnd[TASKLIST_MAX_ENTRIES];
-extern HWND  hwndSnapNewWindow;
 extern WNDPROC SysTaskbarOldFrameProc;
-extern int   IsDBCS;
 extern int   IsShutdown;
-extern int   SysShutdownSelected;
-extern int   DoSnapStartMenu;
-extern int   IgnoreSnapWindow;
-extern int   MouseDirection;
-extern AUTOSCROLL autoScroll;
-extern UINT  DoubleClickTime;
-extern int   DebugLevelShare;
-extern HHOOK CBThandle, CWPhandle, GetMsghandle, Mousehandle, SysMsghandle;
 extern HMODULE hiKovDll;
-extern HWND  hwndShutdownManager;
-extern HWND  hwndWin3PopupPatch;
-extern HWND  hwndOldSnapWindow;
-extern HWND  hwndScroll;
-extern int   ScrollActionId;
-extern int   TrappedRBtnDown, TrappedMBtnDown;
-extern POINT LastMousePos;
-extern LONG  LastMsgTime;
 extern BOOL  SysTaskbarIsUnicode;   // the character set SysTaskbarOldFrameProc was read in
 extern HWND  SysTaskbarHwnd;        // the window SysTaskbarOldFrameProc belongs to
 extern int   SysTaskbarActive;      // 0: released, the subclass only passes messages on
 
+// The companion's hooks, one set per thread of its architecture (threads.cpp).
+#define THREAD_HOOKS_MAX 128
+struct ThreadHookSet {
+    DWORD tid;   // 0 = free
+    HHOOK hooks[KOV_HOOK_COUNT];
+    BOOL  seen;  // at the last look at the desktop's windows
+};
+extern ThreadHookSet ThreadHooks[THREAD_HOOKS_MAX];
+extern int   ThreadMode;   // this architecture hooks per thread (the companion's)
+void FollowThreadsFrom(HWND controller);
+void RemoveThreadHooks(void);
+
 // --- Per process ---
-extern int      KovIsHooked;
+extern int      KovIsHooked;   // this process installed the hooks (a controller)
 extern HOOKPROC NewCBTProc, NewGetMsgProc, NewMouseProc, NewSysMsgProc;
 extern const char *szKovButtons;
 extern HINSTANCE hInstKovDll;     // this copy of the library in this process
 extern SCROLLCACHE ScrollCache;
 
+// This architecture's hooks, by their place in Sh->Hooks.
+enum { HOOK_CBT, HOOK_GETMSG, HOOK_MOUSE, HOOK_SYSMSG };
+inline HHOOK HookHandle(int which) { return (HHOOK)(ULONG_PTR)Sh->Hooks[KOV_ARCH_SLOT][which]; }
+
+// A hook called for a window of another process, which happens in a
+// controller when the system calls a hook of the other architecture out of
+// context: none of ours, passed on untouched.
+bool IsForeignCall(HWND hwnd);
+
 // An old shell is one whose version is at most 3.49.
-inline bool IsOldShell() { return WinMajorVer <= 3 && WinMinorVer < 50; }
+inline bool IsOldShell() { return Sh->WinMajorVer <= 3 && Sh->WinMinorVer < 50; }
 
 // Window table (share.cpp).
 int  AllocWindowIndex(HWND hwnd, int *index);
@@ -140,7 +172,7 @@ int  IsException(HWND hwnd);
 int  CreateSubclassing(HWND hwnd, BOOL isNew);
 
 // Registered message numbers, looked up once per process (hooks.cpp).
-extern UINT CreateAllBtnsMsg, DestroyAllBtnsMsg, SysTaskbarInitMsg;
+extern UINT CreateAllBtnsMsg, DestroyAllBtnsMsg, SysTaskbarInitMsg, RollupAllMsg;
 void RegisterKovMessages(void);
 
 // The shell's taskbar, or the old shell's Program Manager (taskbar.cpp):
@@ -181,7 +213,8 @@ int  SetAnimation(int enable);
 void MinimizeAllWindows(HWND hwnd);
 BOOL IsRolledUp(HWND hwnd);
 int  Rollup(HWND hwnd, BOOL noActivate);
-void DoRollupAll(HWND source, BOOL rolledUp);
+void DoRollupAll(HWND source, BOOL rolledUp);   // with Shift held; both architectures
+void RollupTable(HWND source, BOOL rolledUp);   // this architecture's frames
 void KovTaskList(HWND owner);
 struct TaskListContext {
     char Letters[37];   // taken letters, in upper case

@@ -38,17 +38,17 @@ static bool Contains(const RECT &rc, POINT pt)
 // to a button of theirs, such as the taskbar's Start button.
 static bool IsShellWindow(HWND hwnd)
 {
-    return hwnd == hwndShutdownManager || hwnd == GetDesktopWindow();
+    return hwnd == Sh->hwndShutdownManager || hwnd == GetDesktopWindow();
 }
 
 void CheckMouseSnap(HWND frame)
 {
-    DWORD flags = Op.Flags;
+    DWORD flags = Sh->Op.Flags;
     if (!(flags & FLAG_SNAPFOCUSWINDOW))
         return;
-    bool isNew = frame == hwndSnapNewWindow;
+    bool isNew = frame == Sh->hwndSnapNewWindow;
     if (isNew)
-        hwndSnapNewWindow = 0;
+        Sh->hwndSnapNewWindow = 0;
     else if ((flags & FLAG_SNAPNEWWINDOWSONLY) || !IsWindowVisible(frame))
         return;
 
@@ -65,14 +65,14 @@ void CheckMouseSnap(HWND frame)
 
     if (!isNew) {
         // Not pulled back to the same place twice in a row.
-        if (target == hwndOldSnapWindow)
+        if (target == Sh->hwndOldSnapWindow)
             return;
-        hwndOldSnapWindow = target;
+        Sh->hwndOldSnapWindow = target;
         POINT pt = {};
         GetCursorPos(&pt);
         if (IsShellWindow(frame) || IsShellWindow(target) || Contains(frameRect, pt))
             return;
     }
     SetCursorPos(rc.left + (rc.right - rc.left) / 2, rc.top + (rc.bottom - rc.top) / 2);
-    hwndOldSnapWindow = target;
+    Sh->hwndOldSnapWindow = target;
 }

@@ -73,7 +73,7 @@ static void Take(TaskListContext *context, char upper)
 // like an ASCII letter, and a '&' between the two would split it.
 static int CharLength(const char *c)
 {
-    return IsDBCS && IsDBCSLeadByte((BYTE)*c) && c[1] ? 2 : 1;
+    return Sh->IsDBCS && IsDBCSLeadByte((BYTE)*c) && c[1] ? 2 : 1;
 }
 
 // Gives the entry its keyboard letter; returns where the entry's text starts
@@ -108,7 +108,7 @@ char *AddMnemonic(char *entry, TaskListContext *context)
 
 static bool IsKovWindow(HWND hwnd)
 {
-    return hwndKov && (hwnd == hwndKov || GetParent(hwnd) == hwndKov || IsChild(hwndKov, hwnd));
+    return Sh->hwndKov && (hwnd == Sh->hwndKov || GetParent(hwnd) == Sh->hwndKov || IsChild(Sh->hwndKov, hwnd));
 }
 
 BOOL CALLBACK AddTaskListProc(HWND hwnd, LPARAM param)
@@ -161,7 +161,7 @@ void KovTaskList(HWND owner)
     }
     AppendMenuA(menu, MF_SEPARATOR, 0, NULL);
     AppendFixedEntry(menu, &context, "&Minimize all", TASKLIST_MARK_MINALL);
-    if (_UnMinAll.Count)
+    if (Sh->UnMinAll.Count)
         AppendFixedEntry(menu, &context, "&Undo minimize all", TASKLIST_MARK_UNDOMIN);
     POINT cursor;
     GetCursorPos(&cursor);

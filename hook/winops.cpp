@@ -1,6 +1,6 @@
 // Minimize-all: every ordinary top-level window of the desktop goes to the
 // taskbar in one step, and the windows it took are remembered in the shared
-// _UnMinAll so that any process can bring exactly those back.
+// Sh->UnMinAll so that any process can bring exactly those back.
 #include "share.h"
 #include "../common/handles.h"
 
@@ -33,20 +33,20 @@ static bool Qualifies(HWND hwnd)
 // still brings back everything that minimize-all took away.
 BOOL CALLBACK MinimizeWindow(HWND hwnd, LPARAM)
 {
-    if (!Qualifies(hwnd) || _UnMinAll.Count >= UNMINALL_MAX || _UnMinAll.Count < 0)
+    if (!Qualifies(hwnd) || Sh->UnMinAll.Count >= UNMINALL_MAX || Sh->UnMinAll.Count < 0)
         return TRUE;
     ShowWindow(hwnd, SW_MINIMIZE);
-    _UnMinAll.Hwnd[_UnMinAll.Count] = HandleTo32(hwnd);
-    _UnMinAll.Count++;
+    Sh->UnMinAll.Hwnd[Sh->UnMinAll.Count] = HandleTo32(hwnd);
+    Sh->UnMinAll.Count++;
     return TRUE;
 }
 
 void MinimizeAllWindows(HWND)
 {
     int animation = SetAnimation(0);
-    _UnMinAll.Count = 0;
-    IgnoreSnapWindow = 1;
+    Sh->UnMinAll.Count = 0;
+    Sh->IgnoreSnapWindow = 1;
     EnumWindows(MinimizeWindow, 0);
-    IgnoreSnapWindow = 0;
+    Sh->IgnoreSnapWindow = 0;
     SetAnimation(animation);
 }

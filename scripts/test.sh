@@ -43,10 +43,14 @@ for arch in ${wanted//,/ }; do
     if [[ -z $why ]]; then
         runs+=("$arch")
     else
-        echo "this machine cannot run $bits-bit programs: $why; the $bits-bit suite is skipped"
+        echo "this machine cannot run $bits-bit programs: $why; the $bits-bit suite$([[ $arch == x86 ]] &&
+              echo " and the tests across both architectures are" || echo " is") skipped"
         [[ -n $forced ]] && failed=1
     fi
 done
+# The tests across both architectures run in the 64-bit suite where 32-bit
+# programs run too.
+export KOV_ARCHS_RUN="${runs[*]}"
 if [[ ${#runs[@]} -eq 0 ]]; then
     echo "test.sh: no architecture can run here, so no test ran" >&2
     exit 1

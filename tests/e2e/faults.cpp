@@ -5,15 +5,6 @@
 
 using namespace kt;
 
-static std::vector<HWND> GroupsOf(HWND frame)
-{
-    std::vector<HWND> groups;
-    for (HWND group : Tops(KOV_BUTTONS_CLASS, "", PidOf(frame)))
-        if (GetWindow(group, GW_OWNER) == frame && IsWindowVisible(group))
-            groups.push_back(group);
-    return groups;
-}
-
 TEST_CASE("kovw killed and started again: one live group per frame, following it")
 {
     Desk desk;

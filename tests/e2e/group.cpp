@@ -77,7 +77,7 @@ TEST_CASE("on the old shell each group ends with a close button, its left end un
     RegSetKeyValueA(HKEY_CURRENT_USER, appDefaults, "Version", REG_SZ, "win31", 6);
     Desk desk;
     RegDeleteKeyValueA(HKEY_CURRENT_USER, appDefaults, "Version");
-    CHECK(desk.At(WinMajorVer) == 3);
+    CHECK(desk.sh->WinMajorVer == 3);
     HWND frame = desk.Probe("--style 00CF0000");
     RECT r = Rect(frame);
     CheckGroup(desk.Group(frame), r.right - M(SM_CXFRAME) - 6 * M(SM_CXSIZE), r.top + M(SM_CYFRAME),

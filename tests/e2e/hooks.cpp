@@ -15,7 +15,7 @@ TEST_CASE("enabling takes over visible captioned windows, every new one, and no 
     HWND shown = desk.Probe(), hidden = desk.Probe("--hidden");
     desk.StartKovw();
     REQUIRE(desk.Settle());
-    CHECK(desk.At(hwndKov) == desk.main);
+    CHECK(desk.sh->hwndKov == desk.main);
     CHECK(WaitFor([&] { return Taken(desk, shown); }));
     HWND later = desk.Probe("--hidden");
     CHECK(WaitFor([&] { return Taken(desk, later); }));
@@ -26,13 +26,13 @@ TEST_CASE("enabling takes over visible captioned windows, every new one, and no 
     CHECK(desk.At(HookedWindowCnt) == 3);   // kovw's own window too
 
     // Suspended, the hooks stay but do nothing; the menu bar offers Enable.
-    HHOOK cbt = desk.At(CBThandle);
+    uint32_t cbt = desk.sh->Hooks[KOV_ARCH_SLOT][HOOK_CBT];
     Spy spy(GetWindowThreadProcessId(desk.main, NULL));
     Menu bar;
     for (const char *state : {"&Enable", "&Suspend"}) {
         PostMessageA(desk.main, WM_COMMAND, IDM_SUSPEND, 0);
         REQUIRE(desk.Settle());
-        CHECK(desk.At(CBThandle) == cbt);
+        CHECK(desk.sh->Hooks[KOV_ARCH_SLOT][HOOK_CBT] == cbt);
         REQUIRE(spy.Bar(desk.main, &bar));
         CHECK(bar.texts[0] == state);
         HWND fresh = desk.Probe();
@@ -51,12 +51,13 @@ TEST_CASE("installed once however often asked; every hook or none")
     auto release = (int(WINAPI *)(BOOL))desk.Proc("FreeKovHook");
     CHECK(release(FALSE) == 1);   // nothing installed: nothing to do
     REQUIRE(set(owner, 0, 0) == 1);
-    HHOOK cbt = desk.At(CBThandle), sys = desk.At(SysMsghandle);
+    desk.Attach();
+    uint32_t cbt = desk.sh->Hooks[KOV_ARCH_SLOT][HOOK_CBT], sys = desk.sh->Hooks[KOV_ARCH_SLOT][HOOK_SYSMSG];
     CHECK(set(owner, 0, 0) == 1);
-    CHECK((cbt && desk.At(CBThandle) == cbt && desk.At(SysMsghandle) == sys));
+    CHECK((cbt && desk.sh->Hooks[KOV_ARCH_SLOT][HOOK_CBT] == cbt && desk.sh->Hooks[KOV_ARCH_SLOT][HOOK_SYSMSG] == sys));
     CHECK(WaitFor([&] { return Taken(desk, owner); }));
     CHECK(release(TRUE) == 1);
-    CHECK((!desk.At(CBThandle) && !desk.At(SysMsghandle) && Ask(owner, Q_SUBCLASSED) == 0));
+    CHECK((!desk.sh->Hooks[KOV_ARCH_SLOT][HOOK_CBT] && !desk.sh->Hooks[KOV_ARCH_SLOT][HOOK_SYSMSG] && Ask(owner, Q_SUBCLASSED) == 0));
     // A library without one of its hook procedures says which.
     std::string dir = desk.Path("broken\\"), dll = Slurp(desk.Path(KOVHOOK));
     size_t at = dll.find(std::string("MinimizeWindow\0MouseHookProc", 28));   // the export names
@@ -87,7 +88,7 @@ TEST_CASE("closing with disabled windows asks once; No keeps kovw running")
         Press(box, answer);
         if (answer == IDNO) {
             REQUIRE(desk.Settle());
-            CHECK((desk.At(CBThandle) && desk.At(IsShutdown) == 0));
+            CHECK((desk.sh->Hooks[KOV_ARCH_SLOT][HOOK_CBT] && desk.At(IsShutdown) == 0));
             CHECK(Taken(desk, windows[0]));
             CHECK(WaitFor([&] { return desk.Index(desk.main) >= 0; }));   // dressed again
         }
@@ -95,5 +96,5 @@ TEST_CASE("closing with disabled windows asks once; No keeps kovw running")
     REQUIRE(desk.CloseKovw(false) == 0);
     for (HWND hwnd : windows)
         CHECK((Ask(hwnd, Q_SUBCLASSED) == 0 && desk.Index(hwnd) < 0));
-    CHECK((desk.At(HookedWindowCnt) == 0 && !desk.At(CBThandle)));
+    CHECK((desk.At(HookedWindowCnt) == 0 && !desk.sh->Hooks[KOV_ARCH_SLOT][HOOK_CBT]));
 }

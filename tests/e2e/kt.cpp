@@ -258,6 +258,8 @@ Desk::Desk(const std::string &options, const std::string &args, bool start)
     REQUIRE(CreateDirectoryA(home.c_str(), NULL));
     for (const char *name : {KOVW, KOVHOOK, "readme.kov", "HISTORY.DOC"})
         REQUIRE(CopyFileA((Programs() + name).c_str(), Path(name).c_str(), FALSE));
+    for (const char *name : {OTHER_KOVW, OTHER_KOVHOOK})   // the companion, where it runs
+        CopyFileA((Programs() + name).c_str(), Path(name).c_str(), FALSE);
     if (!options.empty())
         Write("kovopt.ini", options);
     // Every scene starts with the pointer over bare desktop.
@@ -266,11 +268,10 @@ Desk::Desk(const std::string &options, const std::string &args, bool start)
     char loaded[MAX_PATH] = "";
     GetModuleFileNameA(lib, loaded, sizeof(loaded));
     REQUIRE_MESSAGE(!_stricmp(loaded, Path(KOVHOOK).c_str()), "another copy: " << loaded);
-    ((int(WINAPI *)(OptionsRecord **, ExceptionList **))Proc("GetHookData"))(&op, &xc);
     // This program holds the same objects, so the same layout, as the
     // library: its section is ours shifted; the exports must agree.
     win = (volatile WinRecord *)((char *)Proc("_UnMinAll") - ((char *)&_UnMinAll - (char *)Win));
-    REQUIRE(((void *)&At(_SuspendKovTemp) == (void *)Proc("_SuspendKovTemp") && &At(Op) == op));
+    REQUIRE((void *)&At(_SuspendKovTemp) == (void *)Proc("_SuspendKovTemp"));
     if (start) {
         StartKovw(args);
         REQUIRE(Settle());
@@ -306,8 +307,17 @@ PROCESS_INFORMATION Desk::Run(const std::string &exe, const std::string &args,
 
 void Desk::StartKovw(const std::string &args)
 {
-    kovw = Run(Path(KOVW), args, home);
+    kovw = Run(Path(exe), args, home);
     main = nullptr;   // known once its start-up questions are answered
+}
+
+void Desk::Attach()
+{
+    if (sh)
+        return;
+    REQUIRE(((int(WINAPI *)(int))Proc("OpenKovShared"))(0) == SHARED_OPEN);
+    sh = ((KovShared * (WINAPI *)(void)) Proc("GetKovShared"))();
+    op = &sh->Op, xc = &sh->Xception;
 }
 
 bool Desk::Settle()
@@ -315,6 +325,7 @@ bool Desk::Settle()
     // Sent messages are no barrier while kovw waits on the shell at start-up; the About command is
     // handled by its message loop only. A second round for what kovw posted before its loop.
     main = main ? main : WaitTop(KOV_MAIN_CLASS, "", kovw.dwProcessId);
+    Attach();
     for (int round = 0; round < 2; round++) {
         PostMessageA(main, WM_COMMAND, IDM_ABOUT, 0);
         HWND about = WaitBox("About", kovw.dwProcessId);
@@ -379,6 +390,20 @@ FARPROC Desk::Proc(const char *name) const
     FARPROC proc = GetProcAddress(lib, name);
     REQUIRE_MESSAGE((void *)proc, KOVHOOK " does not export " << name);
     return proc;
+}
+
+std::vector<HWND> GroupsOf(HWND frame)
+{
+    std::vector<HWND> groups;
+    for (HWND group : Tops(KOV_BUTTONS_CLASS, "", PidOf(frame)))
+        if (GetWindow(group, GW_OWNER) == frame && IsWindowVisible(group))
+            groups.push_back(group);
+    return groups;
+}
+
+bool BothRun()
+{
+    return sizeof(void *) == 8 && strstr(getenv("KOV_ARCHS_RUN") ?: "", "x86");
 }
 
 std::vector<std::pair<int, RECT>> Buttons(HWND group)

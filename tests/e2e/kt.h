@@ -28,6 +28,8 @@ std::string Bin();   // the test program's directory, ending in a backslash
 std::string Programs();   // the build's folder of Kov's programs (both architectures')
 #define KOVW KOV_CONTROLLER_FILE   // this architecture's Kov, by file name
 #define KOVHOOK KOV_HOOK_FILE
+#define OTHER_KOVW KOV_OTHER_CONTROLLER_FILE
+#define OTHER_KOVHOOK (sizeof(void *) == 8 ? "kovhook.dll" : "kovhook64.dll")
 std::string Slurp(const std::string &path);
 void Spit(const std::string &path, const std::string &bytes);
 inline uint32_t U32(const std::string &bytes, size_t at)   // bounds-checked, as Put32
@@ -127,6 +129,7 @@ public:
     PROCESS_INFORMATION Run(const std::string &exe, const std::string &args,
                             const std::string &cwd = "");
     void StartKovw(const std::string &args = "");
+    std::string exe = KOVW;   // the controller StartKovw starts: the main
     bool Settle();    // kovw's start-up is over and all it was sent is handled
     int CloseKovw(bool ask = true);   // as the user closes it (or it closes); exit code, -1 on time-out
     PROCESS_INFORMATION kovw = {};
@@ -136,9 +139,12 @@ public:
     std::vector<HWND> Probes(const std::string &args, int count = 1, const std::string &exe = "");
     HWND Probe(const std::string &args = "", const std::string &exe = "") { return Probes(args, 1, exe)[0]; }
 
-    // The home's library and its shared section.
+    // The home's library: the desktop-wide record (once kovw made it: Settle attaches) and the
+    // library's shared section.
+    KovShared *sh = nullptr;
     OptionsRecord *op = nullptr;
     ExceptionList *xc = nullptr;
+    void Attach();
     volatile WinRecord *win = nullptr;
     template <class T> volatile T &At(T &ours) const   // a variable of the section
     {
@@ -153,6 +159,11 @@ private:
     std::vector<PROCESS_INFORMATION> procs;
     HMODULE lib = nullptr;
 };
+
+// The visible button groups of a frame of either architecture.
+std::vector<HWND> GroupsOf(HWND frame);
+// Whether the other architecture's programs run beside this one's here (test.sh says).
+bool BothRun();
 
 // The group's buttons left to right: control id and screen rectangle.
 std::vector<std::pair<int, RECT>> Buttons(HWND group);

@@ -120,8 +120,8 @@ TEST_CASE("scroll gestures: a page on a click, pages or the top or end on a doub
     auto scroll = [&](HWND hwnd, const char *steps, std::function<void()> then = {}, const char *more = "") {
         POINT at = Centre(Rect(hwnd));
         Move({at.x ^ 1, at.y}, hwnd), Words.clear();
-        desk.At(MouseDirection) = 0;
-        desk.At(LastMousePos).x = at.x, desk.At(LastMousePos).y = at.y;
+        desk.sh->MouseDirection = 0;
+        desk.sh->LastMousePos.x = at.x, desk.sh->LastMousePos.y = at.y;
         Gesture(at, steps);
         if (then)
             then(), Gesture({at.x, at.y + 20 * (int)strlen(steps)}, more);
@@ -148,7 +148,7 @@ TEST_CASE("scroll gestures: a page on a click, pages or the top or end on a doub
     desk.op->Flags = 0;
     RECT r = Rect(own);
     POINT mid = Centre(r), top = {mid.x, r.top + 40};
-    volatile UINT_PTR &timer = desk.At(autoScroll).TimerId;
+    volatile uint32_t &timer = desk.sh->autoScroll.TimerId;
     const std::vector<std::pair<POINT, bool>> drags[] = {
         {{mid, 0}, {top, 1}}, {{mid, 0}, {{mid.x, r.bottom - 35}, 1}},
         {{top, 0}, {{mid.x + 20, top.y}, 0}}, {{mid, 0}, {top, 1}, {{mid.x, r.top + 70}, 0}},
@@ -222,7 +222,7 @@ TEST_CASE("snapping: onto a new window's default push button, else a plain one, 
             PostMessageA(hwnd, WM_APP + 2, 0, 0), box = WaitBox("Snap", PidOf(hwnd));
         POINT to = id > 0 ? Centre(Rect(GetDlgItem(box, id))) : id ? Centre(Rect(box)) : away;
         CHECK((Ping(hwnd) && WaitFor([&] { return on(to); })));
-        Move(away), desk.At(hwndOldSnapWindow) = NULL;   // focused again, no longer new
+        Move(away), desk.sh->hwndOldSnapWindow = NULL;   // focused again, no longer new
         PostMessageA(box, KM_SNAPFOCUS, (WPARAM)box, 0);
         CHECK((Ping(hwnd) && on(away)));
     }
@@ -234,8 +234,8 @@ TEST_CASE("snapping: onto a new window's default push button, else a plain one, 
     Move(away), PostMessageA(a, KM_SNAPFOCUS, (WPARAM)a, 0);   // the same again
     CHECK((Ping(a) && on(away)));
     Move(inside), SetForegroundWindow(b);
-    CHECK((WaitFor([&] { return desk.At(hwndOldSnapWindow) == b; }) && on(inside)));
+    CHECK((WaitFor([&] { return desk.sh->hwndOldSnapWindow == b; }) && on(inside)));
     Move(away), PostMessageA(bar, KM_SNAPFOCUS, (WPARAM)bar, 0);
     HWND start = FindWindowExA(bar, NULL, "Button", NULL);
-    CHECK((WaitFor([&] { return desk.At(hwndOldSnapWindow) == start; }) && on(away)));
+    CHECK((WaitFor([&] { return desk.sh->hwndOldSnapWindow == start; }) && on(away)));
 }

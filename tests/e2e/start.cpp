@@ -100,3 +100,24 @@ TEST_CASE("removing recent documents deletes only the shortcuts in the Recent fo
         CHECK((GetFileAttributesA((recent + file.first).c_str()) == INVALID_FILE_ATTRIBUTES) ==
               file.second);
 }
+
+TEST_CASE("a desktop-wide record of another layout on the desktop: kovw says so and ends")
+{
+    char desktop[64] = "";
+    DWORD n;
+    GetUserObjectInformationA(GetThreadDesktop(GetCurrentThreadId()), UOI_NAME, desktop, 63, &n);
+    const std::string name = std::string("Local\\" KOV_SHARED_NAME) + desktop, options = Defaults();
+    for (uint32_t version : {KOV_SHARED_VERSION + 1u, KOV_SHARED_VERSION + 0u}) {
+        CAPTURE(version);
+        HANDLE other = CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE, 0,
+                                          sizeof(KovShared) + 8, name.c_str());
+        uint32_t *head = (uint32_t *)MapViewOfFile(other, FILE_MAP_ALL_ACCESS, 0, 0, 8);
+        head[0] = version, head[1] = sizeof(KovShared) + 8;   // a version, and a size, of its own
+        Desk desk(options, "", false);
+        desk.StartKovw();
+        CHECK(Answer("Kov Error", desk.kovw.dwProcessId) ==
+              "Another version of Kov is running on this desktop. Close it, then start this one again.");
+        CHECK(desk.CloseKovw(false) == 1);
+        UnmapViewOfFile(head), CloseHandle(other);
+    }
+}

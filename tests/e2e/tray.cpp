@@ -23,13 +23,13 @@ TEST_CASE("the tray menus follow the state; a double click shows the main window
     CHECK(menu.defaultId == IDM_OPTIONS);
     // Chosen by its letter: suspended, and the menu then offers Enable.
     PostMessageA(desk.main, WM_CHAR, 's', 1);
-    CHECK(WaitFor([&] { return desk.At(_SuspendKovTemp) == 1; }));
-    desk.At(_UnMinAll).Count = 1;   // as after a minimize-all
+    CHECK(WaitFor([&] { return desk.sh->Suspend == 1; }));
+    desk.sh->UnMinAll.Count = 1;   // as after a minimize-all
     REQUIRE(tray(WM_RBUTTONDOWN));
     CHECK(menu.texts[2] == "&Enable");
     CHECK(menu.texts.back() == "&Undo minimize all");
     PostMessageA(desk.main, WM_CHAR, 'e', 1);
-    CHECK(WaitFor([&] { return desk.At(_SuspendKovTemp) == 0; }));
+    CHECK(WaitFor([&] { return desk.sh->Suspend == 0; }));
     PostMessageA(desk.main, KM_TRAYICON, 0, WM_LBUTTONDBLCLK);
     CHECK(WaitFor([&] { return IsWindowVisible(desk.main) && GetForegroundWindow() == desk.main; }));
     // The About box: the version; Help without the read-me says so.

@@ -1,6 +1,7 @@
 // The library's window table, its mutexes and its log, linked in and run
 // against real windows and threads.
 #include <doctest.h>
+#include "common/actions.h"
 #include "common/handles.h"
 #include "hook/debuglog.h"
 #include "hook/share.h"
@@ -137,7 +138,7 @@ TEST_CASE("a group made of a system button stacks itself once, not every half se
 TEST_CASE("task-list letters never split a double-byte character")
 {
     REQUIRE(IsDBCSLeadByte(0x83));   // Shift-JIS
-    IsDBCS = 1;
+    Sh->IsDBCS = 1;
     TaskListContext context = {{'M', 'U'}, 2, 0};
     const char *rows[][2] = {{" \x83\x41\x83\x43", "&\x83\x41\x83\x43"},   // katakana first
                              {" \x83\x41" "Bc", "\x83\x41" "&Bc"},          // the same: B is free
@@ -147,7 +148,7 @@ TEST_CASE("task-list letters never split a double-byte character")
         strcpy(entry, row[0]);
         CHECK(std::string(AddMnemonic(entry, &context)) == row[1]);
     }
-    IsDBCS = 0;
+    Sh->IsDBCS = 0;
 }
 
 TEST_CASE("handles through 32 bits: the low half in, sign-extended out")
@@ -161,4 +162,23 @@ TEST_CASE("handles through 32 bits: the low half in, sign-extended out")
         CHECK(HandleTo32(hwnd) == row.stored);
         CHECK(HwndFrom32(row.stored) == hwnd);
     }
+}
+
+TEST_CASE("in a controller, the hooks pass on calls about another process's windows untouched")
+{
+    HWND other = FindWindowA("Shell_TrayWnd", NULL);   // the shell's, another process's
+    REQUIRE(other);
+    KovIsHooked = 1, Sh->Suspend = 0;   // as in a controller, Kov enabled
+    Sh->Op.MouseAction[SLOT_MIDDLE].ActionId = ACTION_SCROLLPAGE;
+    MSG msg = {other, KM_NEWWINDOW};
+    GetMsgHookProc(HC_ACTION, PM_REMOVE, (LPARAM)&msg);
+    CHECK(msg.message == KM_NEWWINDOW);   // not taken
+    MOUSEHOOKSTRUCT mouse = {{1, 1}, other};
+    CHECK(MouseHookProc(HC_ACTION, WM_MBUTTONDOWN, (LPARAM)&mouse) == 0);
+    CHECK((!Sh->TrappedMBtnDown && !Sh->hwndScroll));
+    Sh->hwndShutdownManager = other;
+    MSG select = {other, WM_MENUSELECT, MAKEWPARAM(506, MF_HILITE)};
+    SysMsgHookProc(MSGF_MENU, 0, (LPARAM)&select);
+    CHECK(!Sh->SysShutdownSelected);
+    KovIsHooked = 0, Sh->Suspend = 1, Sh->hwndShutdownManager = 0;
 }

@@ -1,0 +1,129 @@
+// One Kov across 32- and 64-bit programs: the main controller and its hidden companion of the
+// other architecture, with windows of both. Runs in the 64-bit suite where 32-bit programs run
+// too; a 64-bit probe is this suite's, a 32-bit one the 32-bit build's.
+#include "kt.h"
+
+using namespace kt;
+
+static const std::string Probe32 = Bin() + "..\\..\\x86\\bin\\probe.exe";
+#define BOTH doctest::skip(!BothRun())
+
+// A probe of each architecture: 64-bit first.
+static std::vector<HWND> Pair(Desk &desk, const std::string &args)
+{
+    return {desk.Probe(args + " --rect 40,120,400,300"), desk.Probe(args + " --rect 520,120,400,300", Probe32)};
+}
+
+static HWND GroupOf(HWND frame)
+{
+    std::vector<HWND> groups;
+    WaitFor([&] { return (groups = GroupsOf(frame)).size() == 1; });
+    return groups.size() == 1 ? groups[0] : nullptr;
+}
+
+// The companion: its window and process.
+static HWND Companion(Desk &desk) { return desk.sh->Controller[0]; }
+static HANDLE CompanionProcess(Desk &desk)
+{
+    HWND companion = nullptr;
+    REQUIRE(WaitFor([&] { return (companion = Companion(desk)) != nullptr && IsWindow(companion); }));
+    return OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, PidOf(companion));
+}
+
+TEST_CASE("a window of each architecture gets the same group, whose buttons act, whichever "
+          "controller is the main; a second start of either shows the main" * BOTH)
+{
+    for (const char *main : {KOVW, OTHER_KOVW}) {
+        CAPTURE(main);
+        Desk desk(Defaults(), "", false);
+        desk.exe = main;
+        desk.StartKovw();
+        REQUIRE(desk.Settle());
+        std::vector<HWND> frames = Pair(desk, "");
+        std::vector<std::string> layouts;   // each button's id and place on its frame
+        for (HWND frame : frames) {
+            HWND group = GroupOf(frame);
+            REQUIRE(group);
+            RECT f = Rect(frame);
+            layouts.push_back("");
+            for (auto &[id, r] : Buttons(group))
+                layouts.back() += std::to_string(id) + " " + std::to_string(r.left - f.left) + "," +
+                                  std::to_string(r.top - f.top) + "," + std::to_string(r.right - f.left) + " ";
+            Click(ButtonAt(group, 0));   // roll-up
+            CHECK(WaitFor([&] { return Height(frame) < 100; }));
+            Click(ButtonAt(group, 0));
+            CHECK(WaitFor([&] { return Height(frame) == 300; }));
+            Click(ButtonAt(group, 1));   // the Start menu
+            CHECK(WaitFor([&] { return Ask(frame, Q_TASKLISTS) == 1; }));
+        }
+        CHECK((layouts[0] == layouts[1] && layouts[0].size() > 20));   // the same place and buttons
+        REQUIRE_FALSE(IsWindowVisible(desk.main));
+        for (const char *other : {KOVW, OTHER_KOVW}) {
+            PROCESS_INFORMATION second = desk.Run(desk.Path(other), "");
+            DWORD code = 1;
+            CHECK((WaitForSingleObject(second.hProcess, 10000) == WAIT_OBJECT_0 &&
+                   GetExitCodeProcess(second.hProcess, &code) && code == 0));
+        }
+        CHECK(WaitFor([&] { return IsWindowVisible(desk.main) != FALSE; }));
+    }
+}
+
+TEST_CASE("minimize-all and undo, the task list and Suspend reach windows of both" * BOTH)
+{
+    Desk desk;
+    std::vector<HWND> frames = {desk.Probe("--title Wide --rect 40,120,400,300"),
+                                desk.Probe("--title Narrow --rect 520,120,400,300", Probe32)};
+    auto act = [](HWND hwnd, int action) { PostMessageA(hwnd, KM_ACTION, action, SOURCE_BUTTON); };
+    REQUIRE((GroupOf(frames[0]) && GroupOf(frames[1])));
+    act(frames[0], ACTION_MINALL);
+    CHECK(WaitFor([&] { return IsIconic(frames[0]) && IsIconic(frames[1]); }));
+    act(frames[1], ACTION_UNDOMINALL);
+    CHECK(WaitFor([&] { return !IsIconic(frames[0]) && !IsIconic(frames[1]); }));
+    // The task list of each: the other's letter activates the other.
+    for (int i : {0, 1}) {
+        REQUIRE(GroupOf(frames[i]));
+        act(frames[i], ACTION_TASKLIST);
+        REQUIRE(WaitTop("#32768", "", PidOf(frames[i])));
+        PostMessageA(frames[i], WM_CHAR, i ? 'w' : 'n', 1);
+        CHECK(WaitFor([&] { return GetForegroundWindow() == frames[1 - i]; }));
+    }
+    // Suspended, neither acts; enabled again, both do.
+    for (int command : {IDM_SUSPEND, IDM_SUSPEND}) {
+        PostMessageA(desk.main, WM_COMMAND, command, 0);
+        REQUIRE(desk.Settle());
+        for (HWND frame : frames) {
+            act(frame, ACTION_MAXRESTORE);
+            CHECK((desk.sh->Suspend ? Ping(frame) && !IsZoomed(frame) : WaitFor([&] { return IsZoomed(frame) != FALSE; })));
+        }
+    }
+}
+
+TEST_CASE("closing the main releases the frames of both; a companion killed is started again; "
+          "the main killed ends the companion, which lets its frames go" * BOTH)
+{
+    Desk desk;
+    std::vector<HWND> frames = Pair(desk, "");
+    for (HWND frame : frames)
+        REQUIRE(WaitFor([&] { return Ask(frame, Q_SUBCLASSED) == 1; }));
+    HANDLE companion = CompanionProcess(desk);
+    TerminateProcess(companion, 1);
+    WaitForSingleObject(companion, 5000);
+    CloseHandle(companion);
+    CHECK(Ping(frames[1]));   // its program goes on
+    REQUIRE(WaitFor([&] { return IsWindow(Companion(desk)); }));
+    HWND later = desk.Probe("--rect 300,400,300,200", Probe32);
+    CHECK(GroupOf(later));
+    CHECK(desk.CloseKovw() == 0);
+    for (HWND frame : {frames[0], frames[1], later})
+        CHECK(WaitFor([&] { return Ask(frame, Q_SUBCLASSED) == 0; }));
+    CHECK(WaitFor([&] { return !IsWindow(Companion(desk)); }));
+
+    desk.StartKovw();
+    REQUIRE(desk.Settle());
+    REQUIRE(WaitFor([&] { return Ask(frames[1], Q_SUBCLASSED) == 1; }));
+    companion = CompanionProcess(desk);
+    TerminateProcess(desk.kovw.hProcess, 1);
+    CHECK(WaitForSingleObject(companion, 10000) == WAIT_OBJECT_0);
+    CHECK(WaitFor([&] { return Ask(frames[1], Q_SUBCLASSED) == 0; }));
+    CloseHandle(companion);
+}

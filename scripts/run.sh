@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds Kov and runs it under Wine, next to Notepad:
-# the 32-bit Kov where this machine runs 32-bit programs, else the 64-bit one.
+# the 32-bit Kov where this machine runs 32-bit programs (in a 64-bit prefix
+# with its 64-bit companion), else the 64-bit one.
 #  - On your display (DISPLAY set): Kov runs in a Windows-like desktop with
 #    a taskbar and a tray, sized to your screen, until you close Kov's
 #    window. KOV_WINDOWS=own gives every program a window of its own on your
@@ -20,17 +21,23 @@ bash "$root/scripts/setup.sh"
 bash "$root/scripts/build.sh"
 kovwine=$root/scripts/kovwine
 
-if kov_arch_runs x86; then
-    export KOV_WINE_ARCH=x86
-    kovw=$build/bin/kovw.exe
-    echo "run.sh: running the 32-bit Kov (kovw.exe)"
-elif why=$kov_arch_why && kov_arch_runs x64; then
+# A 64-bit prefix runs programs of both architectures: there the 32-bit Kov,
+# where it runs, starts its 64-bit companion for the 64-bit programs.
+x86=yes; kov_arch_runs x86 || { x86=; why=$kov_arch_why; }
+if kov_arch_runs x64; then
     export KOV_WINE_ARCH=x64
-    kovw=$build/bin/kovw64.exe
-    echo "run.sh: running the 64-bit Kov (kovw64.exe): this machine cannot run 32-bit programs ($why)"
+elif [[ -n $x86 ]]; then
+    export KOV_WINE_ARCH=x86
 else
     echo "run.sh: this machine runs neither 32-bit programs ($why) nor 64-bit ones ($kov_arch_why)" >&2
     exit 1
+fi
+if [[ -n $x86 ]]; then
+    kovw=$build/bin/kovw.exe
+    echo "run.sh: running the 32-bit Kov (kovw.exe)$([[ $KOV_WINE_ARCH == x64 ]] && echo ", with its 64-bit companion for 64-bit programs")"
+else
+    kovw=$build/bin/kovw64.exe
+    echo "run.sh: running the 64-bit Kov (kovw64.exe): this machine cannot run 32-bit programs ($why)"
 fi
 kov_wine_arch "$KOV_WINE_ARCH"
 

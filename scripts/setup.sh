@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Makes a Debian 12 machine ready to build and test Kov: the i686 MinGW
-# cross compiler, 32-bit Wine, Xvfb and the unit-test framework.
+# Makes a Debian 12 machine ready to build, test and package Kov: the i686
+# and x86-64 MinGW cross compilers, Wine for both architectures (the 32-bit
+# half installs even where the kernel cannot run it), Xvfb, the unit-test
+# framework, NSIS and zip for the release.
 # Idempotent: prints nothing and installs nothing when all is present.
 set -euo pipefail
 
-packages=(cmake make g++-mingw-w64-i686 wine wine32:i386 wine64 fonts-wine xvfb
-          xauth x11-utils xdotool openbox imagemagick doctest-dev python3)
+packages=(cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386
+          wine64 fonts-wine xvfb xauth x11-utils xdotool openbox imagemagick
+          doctest-dev python3 nsis zip unzip)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -8,7 +8,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#define KOV_VERSION_TEXT      "1.2"
+#include "version.h"
+
 #define OPTIONS_FILE_SIZE     3534
 #define END_MARKER_TEXT       "EOS"
 

@@ -9,20 +9,22 @@
 #   kov-VERSION-setup.exe    the installer (scripts/installer.nsi)
 # The installer runs on every Windows Kov runs on (a 32-bit ANSI installer);
 # KOV_SETUP_TARGET=amd64-unicode builds it as a 64-bit program instead, for
-# a machine that runs no 32-bit code.
+# a machine that runs no 32-bit code. --built: the build is done, package it.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${KOV_BUILD_DIR:-$root/build}
 dist=${KOV_DIST_DIR:-$root/dist}
 target=${KOV_SETUP_TARGET:-x86-ansi}
 
-bash "$root/scripts/setup.sh"
-KOV_BUILD_DIR=$build bash "$root/scripts/build.sh"
+if [[ ${1:-} != --built ]]; then
+    bash "$root/scripts/setup.sh"
+    KOV_BUILD_DIR=$build bash "$root/scripts/build.sh"
+fi
 
 version=$(sed -n 's/^#define KOV_VERSION_TEXT *"\(.*\)"$/\1/p' "$root/common/version.h")
 [[ -n $version ]] || { echo "package.sh: no version in common/version.h" >&2; exit 1; }
 
-stage=$build/release
+stage=$build/release-$target
 rm -rf "$stage"
 mkdir -p "$stage/kov" "$stage/symbols" "$dist"
 for file in kovw.exe kovhook.dll kovw64.exe kovhook64.dll; do

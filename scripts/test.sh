@@ -55,12 +55,6 @@ if [[ ${#runs[@]} -eq 0 ]]; then
     echo "test.sh: no architecture can run here, so no test ran" >&2
     exit 1
 fi
-# Each suite tests the release with an installer it can run: the 32-bit
-# one that is released, or the same as a 64-bit program.
-for arch in "${runs[@]}"; do
-    KOV_SETUP_TARGET=$([[ $arch == x86 ]] && echo x86-ansi || echo amd64-unicode) \
-        KOV_DIST_DIR="$build/$arch/dist" bash "$root/scripts/package.sh" --built >/dev/null
-done
 # One run of CTest over the architectures' trees, so that they share its jobs.
 printf 'subdirs("%s")\n' "${runs[@]}" >"$build/CTestTestfile.cmake"
 ctest --test-dir "$build" --output-on-failure -j "${KOV_TEST_JOBS:-4}" "$@" || failed=1

@@ -12,7 +12,7 @@ using namespace kt;
 
 static const std::string Release = "kov-" KOV_VERSION_TEXT;
 static bool Exists(const std::string &path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-static std::string Dist() { return Bin() + "..\\dist\\"; }   // test.sh packages there
+static std::string Dist() { return Bin() + "..\\dist\\"; }   // the package test writes it
 
 // Every file and folder under C:\ and every registry value under HKCU and HKLM\Software, with
 // what it holds, so that two snapshots show what was written in between.

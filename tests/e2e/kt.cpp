@@ -228,10 +228,10 @@ bool Spy::Next(Menu *menu, DWORD ms)
     return true;
 }
 
-bool Spy::Bar(HWND hwnd, Menu *menu)
+bool Spy::Bar(HWND hwnd, Menu *menu, WPARAM what)
 {
     DWORD_PTR result;
-    SendMessageTimeoutA(hwnd, WM_NULL, SPY_MENUBAR, 0, SMTO_ABORTIFHUNG, 5000, &result);
+    SendMessageTimeoutA(hwnd, WM_NULL, what, 0, SMTO_ABORTIFHUNG, 5000, &result);
     return Next(menu, 2000);
 }
 

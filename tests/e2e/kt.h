@@ -102,7 +102,7 @@ public:
     explicit Spy(DWORD thread);
     ~Spy();
     bool Next(Menu *menu, DWORD ms = 20000);   // the next menu the thread opens
-    bool Bar(HWND hwnd, Menu *menu);            // the menu bar of a window of the thread
+    bool Bar(HWND hwnd, Menu *menu, WPARAM what = SPY_MENUBAR);   // a window's menu bar (or see SPY_FIT)
 private:
     HMODULE dll;
     HHOOK hook;

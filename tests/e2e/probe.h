@@ -35,6 +35,7 @@ enum ShellUser { S_MENU = 16, S_SHUTDOWN, S_DIALOG, S_ESCAPE, S_CHOOSE, S_SUBCLA
 // messages reached a system-wide mouse hook installed before Kov's.
 #define SPY_ITEMS 64
 #define SPY_MENUBAR 0x5350   // WM_NULL with this wParam: record the window's menu bar
+#define SPY_FIT 0x5346       // ... or the texts of a dialog's controls that overflow them, and the dpi
 struct SpyMenu {
     long mouseSeen;
     long serial;   // counts the menus recorded

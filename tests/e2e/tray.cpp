@@ -42,3 +42,23 @@ TEST_CASE("the tray menus follow the state; a double click shows the main window
     CHECK(Answer("Kov Warning", desk.kovw.dwProcessId) == "Cannot find README.KOV file.");
     CHECK(IsWindow(about));
 }
+
+TEST_CASE("every text of the About box and the options fits its control, at 144 and 96 dpi")
+{
+    for (DWORD dpi : {144, 96}) {   // read once as a program starts
+        REQUIRE(!RegSetKeyValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "LogPixels", REG_DWORD, &dpi, 4));
+        Desk desk;
+        Spy spy(GetWindowThreadProcessId(desk.main, NULL));
+        for (int command : {IDM_ABOUT, IDM_OPTIONS}) {
+            PostMessageA(desk.main, WM_COMMAND, command, 0);
+            HWND dialog = WaitBox("", desk.kovw.dwProcessId);
+            Menu cut;
+            REQUIRE((dialog && spy.Bar(dialog, &cut, SPY_FIT)));
+            CHECK(cut.defaultId == (int)dpi);
+            for (const std::string &text : cut.texts)
+                FAIL_CHECK("at " << dpi << " dpi, cut: " << text);
+            PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+            REQUIRE(WaitFor([&] { return !IsWindow(dialog); }));
+        }
+    }
+}

@@ -112,7 +112,7 @@ TEST_CASE("a desktop-wide record of another layout on the desktop: kovw says so 
         HANDLE other = CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE, 0,
                                           sizeof(KovShared) + 8, name.c_str());
         uint32_t *head = (uint32_t *)MapViewOfFile(other, FILE_MAP_ALL_ACCESS, 0, 0, 8);
-        head[0] = version, head[1] = sizeof(KovShared) + 8;   // a version, and a size, of its own
+        head[0] = version, head[1] = sizeof(KovShared) + 8 * (version == KOV_SHARED_VERSION);   // or a size
         Desk desk(options, "", false);
         desk.StartKovw();
         CHECK(Answer("Kov Error", desk.kovw.dwProcessId) ==

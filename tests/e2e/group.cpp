@@ -58,8 +58,7 @@ TEST_CASE("the group's place and buttons for each kind of frame")
             PlacementOf(desk.op) = PLACEMENT_LEFT, desk.op->EdgeOffsetLeft = 7;
         if (row.args[0] == 'k')
             PostMessageA(desk.main, KM_SHOWKOV, 0, 0);
-        HWND hwnd = row.args[0] == 'k' ? desk.main
-                                       : desk.Probe(row.args[0] == '-' ? row.args : "", exe);
+        HWND hwnd = row.args[0] == 'k' ? desk.main : desk.Probe(row.args[0] == '-' ? row.args : "", exe);
         RECT r = Rect(hwnd);
         CheckGroup(desk.Group(hwnd), row.x < 0 ? r.right + row.x : r.left + row.x,
                    r.top + row.top, row.small, row.ids);

@@ -31,11 +31,8 @@ std::string Programs();   // the build's folder of Kov's programs (both architec
 #define OTHER_KOVHOOK (sizeof(void *) == 8 ? "kovhook.dll" : "kovhook64.dll")
 std::string Slurp(const std::string &path);
 void Spit(const std::string &path, const std::string &bytes);
-inline uint32_t U32(const std::string &bytes, size_t at)   // bounds-checked, as Put32
-{
-    uint32_t value;
-    return memcpy(&value, &bytes.at(at + 3) - 3, 4), value;
-}
+// Bounds-checked, as Put32.
+inline uint32_t U32(const std::string &bytes, size_t at) { uint32_t v; return memcpy(&v, &bytes.at(at + 3) - 3, 4), v; }
 inline void Put32(std::string &bytes, size_t at, uint32_t value) { memcpy(&bytes.at(at), &value, 4); }
 
 // Polls until cond holds or the time is up; returns its last answer.
@@ -88,10 +85,7 @@ struct Hold {   // "shift" or "ctrl", down until the end of the block
 COLORREF Pixel(int x, int y);
 
 // Popup menus (or a menu bar) of a thread of another process, read inside that process by spy.dll.
-struct Menu {
-    std::vector<std::string> texts;   // separators are empty
-    int defaultId = -1;
-};
+struct Menu { std::vector<std::string> texts; /* separators are empty */ int defaultId = -1; };
 class Spy {
 public:
     explicit Spy(DWORD thread);
@@ -136,10 +130,8 @@ public:
     KovShared *sh = nullptr; OptionsRecord *op = nullptr; ExceptionList *xc = nullptr;
     void Attach();
     volatile WinRecord *win = nullptr;
-    template <class T> volatile T &At(T &ours) const   // a variable of the section
-    {
-        return *(volatile T *)((char *)win + ((char *)&ours - (char *)Win));
-    }
+    // A variable of the section.
+    template <class T> volatile T &At(T &ours) const { return *(volatile T *)((char *)win + ((char *)&ours - (char *)Win)); }
     int Index(HWND frame) const;
     volatile WinRecord &Rec(HWND frame) const;
     HWND Group(HWND frame, DWORD ms = 20000) const;   // its visible button group

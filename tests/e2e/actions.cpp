@@ -4,24 +4,14 @@
 
 using namespace kt;
 
-// Asks the window's own thread for an action, as a button or kovw does.
-static void Act(HWND hwnd, int action) { PostMessageA(hwnd, KM_ACTION, action, SOURCE_BUTTON); }
-
 // As tall as asked (a window of its own may end a pixel taller).
-static bool Tall(HWND hwnd, int height)
-{
-    return Height(hwnd) >= height && Height(hwnd) <= height + 2 * OwnWindows();
-}
+static bool Tall(HWND hwnd, int height) { return Height(hwnd) >= height && Height(hwnd) <= height + 2 * OwnWindows(); }
 
 TEST_CASE("the executor's window commands")
 {
     Desk desk;
     HWND frame = desk.Probe(), plain = desk.Probe("--style 00C80000 --rect 500,100,300,200");
-    const struct {
-        HWND hwnd;
-        int action;
-        std::function<bool()> done;   // none: nothing happens
-    } rows[] = {
+    const struct { HWND hwnd; int action; std::function<bool()> done; /* none: nothing happens */ } rows[] = {
         {frame, ACTION_MAXRESTORE, [&] { return IsZoomed(frame) != FALSE; }},
         {frame, ACTION_MAXRESTORE, [&] { return !IsZoomed(frame); }},
         {plain, ACTION_MAXRESTORE, {}},   // no maximize box
@@ -77,8 +67,7 @@ TEST_CASE("rolling a window up and down")
     int sizes = Ask(frame, Q_SIZES);
     CHECK(roll(isRolled));
     RECT after = Rect(frame);
-    CHECK((after.left == before.left && after.top == before.top && after.right == before.right));
-    CHECK(rec.cyUnrolled == 400);
+    CHECK((after.left == before.left && after.top == before.top && after.right == before.right && rec.cyUnrolled == 400));
     // The program never lays itself out for it (with windows of their own the
     // system sends its own size change when it adds its pixel).
     CHECK((Ask(frame, Q_SIZES) == sizes || OwnWindows()));
@@ -154,23 +143,20 @@ TEST_CASE("minimize all and undo")
     CHECK(WaitFor([&] { return IsIconic(plain) != FALSE; }));
     REQUIRE(desk.Settle());
     // With windows of their own, Wine's tray window is one of the desktop's.
-    CHECK(record.Count == 1 + OwnWindows());
-    CHECK(HwndFrom32(record.Hwnd[0]) == plain);
+    CHECK((record.Count == 1 + OwnWindows() && HwndFrom32(record.Hwnd[0]) == plain));
     for (HWND hwnd : left)
         CHECK_FALSE(IsIconic(hwnd));
     Act(desk.main, ACTION_UNDOMINALL);
     // With windows of their own, the display has the last word on which is in front.
     CHECK(WaitFor([&] { return !IsIconic(plain) && (OwnWindows() || GetForegroundWindow() == plain); }));
     REQUIRE(desk.Settle());
-    CHECK(record.Count == 0);
-    CHECK(IsIconic(already));
+    CHECK((record.Count == 0 && IsIconic(already)));
     // More than the record holds: the rest are left alone, nothing spills.
     std::vector<HWND> many = desk.Probes("--count 65 --rect 10,10,200,150", 65);
     WNDPROC next = desk.At(SysTaskbarOldFrameProc);
     Act(desk.main, ACTION_MINALL);
     REQUIRE(desk.Settle());
-    CHECK(record.Count == 60);
-    CHECK((void *)desk.At(SysTaskbarOldFrameProc) == (void *)next);
+    CHECK((record.Count == 60 && (void *)desk.At(SysTaskbarOldFrameProc) == (void *)next));
     Act(desk.main, ACTION_UNDOMINALL);
     CHECK(WaitFor([&] { return std::none_of(many.begin(), many.end(), IsIconic); }));
 }

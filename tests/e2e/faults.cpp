@@ -14,18 +14,14 @@ TEST_CASE("kovw killed and started again: one live group per frame, following it
                                 desk.Probe("--rect 500,100,400,300")};
     for (HWND frame : frames)
         REQUIRE(desk.Group(frame));
-    TerminateProcess(desk.kovw.hProcess, 1);
-    WaitForSingleObject(desk.kovw.hProcess, 5000);
-    desk.StartKovw();
-    REQUIRE(desk.Settle());
+    Kill(desk.kovw.hProcess);
+    REQUIRE(desk.StartKovw());
     for (HWND frame : frames) {
-        REQUIRE(Ping(frame));
-        REQUIRE(GroupsOf(frame).size() == 1);
+        REQUIRE((Ping(frame) && GroupsOf(frame).size() == 1));
         HWND group = GroupsOf(frame)[0];
         RECT before = Rect(group);
         SetWindowPos(frame, NULL, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        CHECK(WaitFor([&] { return Rect(group).left != before.left; }));
-        CHECK(desk.Group(frame) == group);
+        CHECK((WaitFor([&] { return Rect(group).left != before.left; }) && desk.Group(frame) == group));
     }
 }
 
@@ -36,15 +32,12 @@ TEST_CASE("programs that crash leave nothing behind: no question, no full table"
         HWND frame = desk.Probe();
         REQUIRE(desk.Group(frame));
         HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, PidOf(frame));
-        TerminateProcess(process, 1);
-        WaitForSingleObject(process, 5000);
-        CloseHandle(process);
+        Kill(process), CloseHandle(process);
     };
     for (int i = 0; i < 10; i++)
         crash();
     CHECK(desk.CloseKovw() == 0);   // not a word about the windows that are gone
-    desk.StartKovw();
-    REQUIRE(desk.Settle());
+    REQUIRE(desk.StartKovw());
     CHECK(desk.At(HookedWindowCnt) == 1);   // kovw's own window
     crash();   // its record is dead when the table fills up
     std::vector<HWND> many = desk.Probes("--count 130 --rect 10,10,200,100", 130);
@@ -77,13 +70,10 @@ TEST_CASE("another module subclasses a frame after us; released before and after
         REQUIRE(Ping(frame));
         SetWindowTextW(frame, L"Hello");
         wchar_t text[16] = L"";
-        GetWindowTextW(frame, text, 16);
-        CHECK(std::wstring(text) == L"Hello");
+        CHECK(std::wstring(text, GetWindowTextW(frame, text, 16)) == L"Hello");
         // Offered again: a group, and a program that keeps working.
-        desk.StartKovw();
-        REQUIRE(desk.Settle());
-        CHECK(desk.Group(frame));
-        CHECK(Ping(frame));
+        REQUIRE(desk.StartKovw());
+        CHECK((desk.Group(frame) && Ping(frame)));
     }
 }
 
@@ -96,8 +86,7 @@ TEST_CASE("a program frozen during release holds kovw up no longer than its wait
     DWORD frozen = GetTickCount();
     DWORD_PTR result;
     REQUIRE(WaitFor([&] { return !SendMessageTimeoutA(hung, WM_NULL, 0, 0, 0, 100, &result); }));
-    CHECK(desk.CloseKovw() == 0);
-    CHECK(GetTickCount() - frozen < 8000);
+    CHECK((desk.CloseKovw() == 0 && GetTickCount() - frozen < 8000));
     CHECK(desk.Index(hung) >= 0);   // kept while the program cannot answer
     REQUIRE(Ping(hung));   // awake: it lets go itself
     CHECK(WaitFor([&] { return Ask(hung, Q_SUBCLASSED) == 0 && desk.Index(hung) < 0; }));
@@ -108,7 +97,7 @@ TEST_CASE("a dismissed task list does not take other programs' menu commands")
     Desk desk;
     HWND a = desk.Probe(), b = desk.Probe("--rect 500,100,300,200");
     Spy spy(GetWindowThreadProcessId(a, NULL));
-    PostMessageA(a, KM_ACTION, ACTION_TASKLIST, SOURCE_BUTTON);
+    Act(a, ACTION_TASKLIST);
     Menu menu;
     REQUIRE(spy.Next(&menu));
     PostMessageA(a, WM_KEYDOWN, VK_ESCAPE, 1);

@@ -12,15 +12,12 @@ static void CheckGroup(HWND group, int left, int top, bool small, std::vector<in
     const int cx = M(small ? SM_CXSMSIZE : SM_CXSIZE), cy = M(small ? SM_CYSMSIZE : SM_CYSIZE);
     REQUIRE(group);
     RECT g = Rect(group);
-    CHECK((g.left == left && g.top == top && g.bottom - g.top == cy));
-    CHECK(g.right - g.left == (int)ids.size() * cx);
+    CHECK((g.left == left && g.top == top && g.bottom - g.top == cy && g.right - g.left == (int)ids.size() * cx));
     auto buttons = Buttons(group);
     REQUIRE(buttons.size() == ids.size());
-    for (size_t i = 0; i < ids.size(); i++) {
-        CHECK(buttons[i].first == ids[i]);
-        CHECK(buttons[i].second.left == left + (int)i * cx);
-        CHECK(buttons[i].second.right - buttons[i].second.left == cx);
-    }
+    for (size_t i = 0; i < ids.size(); i++)
+        CHECK((buttons[i].first == ids[i] && buttons[i].second.left == left + (int)i * cx &&
+               buttons[i].second.right - buttons[i].second.left == cx));
 }
 
 static const int R = ACTION_ROLLUP, S = ACTION_STARTMENU, T = ACTION_TASKLIST,
@@ -57,14 +54,11 @@ TEST_CASE("the group's place and buttons for each kind of frame")
         if (row.args[0] == 'u')
             strcpy(UserCommandOf(desk.op), "C:\\windows\\notepad.exe");
         desk.op->EdgeOffsetRight = row.args[0] == 'u' ? 5 : 0;
-        if (row.args[0] == 'l') {
-            PlacementOf(desk.op) = PLACEMENT_LEFT;
-            desk.op->EdgeOffsetLeft = 7;
-        }
+        if (row.args[0] == 'l')
+            PlacementOf(desk.op) = PLACEMENT_LEFT, desk.op->EdgeOffsetLeft = 7;
         if (row.args[0] == 'k')
             PostMessageA(desk.main, KM_SHOWKOV, 0, 0);
-        HWND hwnd = row.args[0] == 'k' ? desk.main
-                                       : desk.Probe(row.args[0] == '-' ? row.args : "", exe);
+        HWND hwnd = row.args[0] == 'k' ? desk.main : desk.Probe(row.args[0] == '-' ? row.args : "", exe);
         RECT r = Rect(hwnd);
         CheckGroup(desk.Group(hwnd), row.x < 0 ? r.right + row.x : r.left + row.x,
                    r.top + row.top, row.small, row.ids);
@@ -113,8 +107,7 @@ TEST_CASE("the group follows its frame")
     CHECK(WaitFor([&] { return IsWindowVisible(group) && GetWindow(frame, GW_HWNDPREV) == group; }));
     int count = desk.At(HookedWindowCnt);
     PostMessageA(frame, WM_CLOSE, 0, 0);
-    CHECK(WaitFor([&] { return !IsWindow(group) && desk.Index(frame) < 0; }));
-    CHECK(desk.At(HookedWindowCnt) == count - 1);
+    CHECK((WaitFor([&] { return !IsWindow(group) && desk.Index(frame) < 0; }) && desk.At(HookedWindowCnt) == count - 1));
 }
 
 TEST_CASE("frames that get their group later, or never")
@@ -131,22 +124,20 @@ TEST_CASE("frames that get their group later, or never")
     HWND dropped = desk.Probe("--drop-caption");
     HWND parent = desk.Probe("--child");
     REQUIRE(Ping(dropped));
-    CHECK(Ask(dropped, Q_SUBCLASSED) == 0);
-    CHECK(desk.Index(dropped) < 0);
+    CHECK((Ask(dropped, Q_SUBCLASSED) == 0 && desk.Index(dropped) < 0));
     CHECK(desk.Group(parent));
     HWND child = FindWindowExA(parent, NULL, "KovProbe", "Child");
     CHECK(Ask(child, Q_SUBCLASSED) == 0);
 }
 
-// The button as the screen shows it: the face (white top-left edge when up,
-// dark grey when pressed) and the glyph bitmap for its height, inside the
-// 1-pixel edge, one pixel further down and right when pressed.
+// The button as the screen shows it: the face (white top-left edge when up, dark grey when pressed) and the
+// glyph bitmap for its height, inside the 1-pixel edge, one pixel further down and right when pressed.
 static void CheckDrawn(const Desk &desk, RECT b, bool pressed)
 {
     int cx = b.right - b.left, cy = b.bottom - b.top;
     COLORREF white = RGB(255, 255, 255), grey = RGB(128, 128, 128);
-    CHECK(WaitFor([&] { return Pixel(b.left, b.top) == (pressed ? grey : white); }, 5000));
-    CHECK(Pixel(b.right - 1, b.bottom - 1) == (pressed ? white : grey));
+    CHECK((WaitFor([&] { return Pixel(b.left, b.top) == (pressed ? grey : white); }, 5000) &&
+           Pixel(b.right - 1, b.bottom - 1) == (pressed ? white : grey)));
     int g = cy < 18 ? 13 : cy < 26 ? 16 : 24;
     HMODULE dll = GetModuleHandleA(desk.Path(KOVHOOK).c_str());   // the scene's, loaded here
     HBITMAP glyph = LoadBitmapA(dll, MAKEINTRESOURCEA(g == 13 ? 0x7070 : g == 16 ? 0x7046 : 0x7061));
@@ -160,8 +151,7 @@ static void CheckDrawn(const Desk &desk, RECT b, bool pressed)
         for (int col = 0; col < g && x + col < b.right - 1; col++)
             wrong += Pixel(x + col, y + row) != GetPixel(dc, col, row);
     CHECK(wrong == 0);
-    DeleteDC(dc);
-    DeleteObject(glyph);
+    DeleteDC(dc), DeleteObject(glyph);
 }
 
 // With windows of their own the window manager draws the title bars.
@@ -170,9 +160,8 @@ TEST_CASE("buttons are drawn with the faces and the glyphs for their size" * doc
     for (const char *caption : {"", "-420"}) {   // the system's caption, 28 pixels
         CAPTURE(caption);
         const char *metrics = "Control Panel\\Desktop\\WindowMetrics";
-        RegSetKeyValueA(HKEY_CURRENT_USER, metrics, "CaptionHeight", REG_SZ, caption, strlen(caption) + 1);
-        if (!*caption)
-            RegDeleteKeyValueA(HKEY_CURRENT_USER, metrics, "CaptionHeight");
+        *caption ? RegSetKeyValueA(HKEY_CURRENT_USER, metrics, "CaptionHeight", REG_SZ, caption, strlen(caption) + 1)
+                 : RegDeleteKeyValueA(HKEY_CURRENT_USER, metrics, "CaptionHeight");
         Desk desk;
         for (const char *exstyle : {"0", "80"}) {
             HWND frame = desk.Probe(std::string("--rect 150,150,450,200 --exstyle ") + exstyle);
@@ -202,9 +191,7 @@ TEST_CASE("a click on each button")
     strcpy(UserCommandOf(desk.op), command.c_str());
     HWND frame = desk.Probe("--rect 150,150,400,300");
     HWND group = desk.Group(frame);
-    REQUIRE(group);
-    auto buttons = Buttons(group);
-    REQUIRE(buttons.size() == 4);
+    REQUIRE((group && Buttons(group).size() == 4));
     auto click = [&](int i, int button = 0) { Click(ButtonAt(group, i), button); };
     click(0);
     CHECK(WaitFor([&] { return Height(frame) < 100; }));

@@ -1,5 +1,4 @@
-// Which windows of other programs the library takes over, how it installs
-// itself, and how it lets go again.
+// Which windows of other programs the library takes over, how it installs itself, and how it lets go again.
 #include "kt.h"
 
 using namespace kt;
@@ -13,10 +12,8 @@ TEST_CASE("enabling takes over visible captioned windows, every new one, and no 
     std::string excepted = desk.Path("EXCEPTED.EXE");
     REQUIRE(CopyFileA((Bin() + "probe.exe").c_str(), excepted.c_str(), FALSE));
     HWND shown = desk.Probe(), hidden = desk.Probe("--hidden");
-    desk.StartKovw();
-    REQUIRE(desk.Settle());
-    CHECK(desk.sh->hwndKov == desk.main);
-    CHECK(WaitFor([&] { return Taken(desk, shown); }));
+    REQUIRE(desk.StartKovw());
+    CHECK((desk.sh->hwndKov == desk.main && WaitFor([&] { return Taken(desk, shown); })));
     HWND later = desk.Probe("--hidden");
     CHECK(WaitFor([&] { return Taken(desk, later); }));
     HWND popup = desk.Probe("--style 80800000"), old = desk.Probe("", Bin() + "probe31.exe");
@@ -36,10 +33,7 @@ TEST_CASE("enabling takes over visible captioned windows, every new one, and no 
         REQUIRE(spy.Bar(desk.main, &bar));
         CHECK(bar.texts[0] == state);
         HWND fresh = desk.Probe();
-        if (state[1] == 'S')
-            CHECK(WaitFor([&] { return Taken(desk, fresh); }));
-        else
-            CHECK((Ping(fresh) && !Taken(desk, fresh)));
+        CHECK((state[1] == 'S' ? WaitFor([&] { return Taken(desk, fresh); }) : Ping(fresh) && !Taken(desk, fresh)));
     }
 }
 
@@ -53,8 +47,8 @@ TEST_CASE("installed once however often asked; every hook or none")
     REQUIRE(set(owner, 0, 0) == 1);
     desk.Attach();
     uint32_t cbt = desk.sh->Hooks[KOV_ARCH_SLOT][HOOK_CBT], sys = desk.sh->Hooks[KOV_ARCH_SLOT][HOOK_SYSMSG];
-    CHECK(set(owner, 0, 0) == 1);
-    CHECK((cbt && desk.sh->Hooks[KOV_ARCH_SLOT][HOOK_CBT] == cbt && desk.sh->Hooks[KOV_ARCH_SLOT][HOOK_SYSMSG] == sys));
+    CHECK((set(owner, 0, 0) == 1 && cbt && desk.sh->Hooks[KOV_ARCH_SLOT][HOOK_CBT] == cbt &&
+           desk.sh->Hooks[KOV_ARCH_SLOT][HOOK_SYSMSG] == sys));
     CHECK(WaitFor([&] { return Taken(desk, owner); }));
     CHECK(release(TRUE) == 1);
     CHECK((!desk.sh->Hooks[KOV_ARCH_SLOT][HOOK_CBT] && !desk.sh->Hooks[KOV_ARCH_SLOT][HOOK_SYSMSG] && Ask(owner, Q_SUBCLASSED) == 0));
@@ -63,8 +57,7 @@ TEST_CASE("installed once however often asked; every hook or none")
     size_t at = dll.find(std::string("MinimizeWindow\0MouseHookProc", 28));   // the export names
     REQUIRE(at != std::string::npos);
     dll[at + 27] = 'X';
-    CreateDirectoryA(dir.c_str(), NULL);
-    Spit(dir + KOVHOOK, dll);
+    CreateDirectoryA(dir.c_str(), NULL), Spit(dir + KOVHOOK, dll);
     REQUIRE(CopyFileA(desk.Path(KOVW).c_str(), (dir + KOVW).c_str(), FALSE));
     DWORD pid = desk.Run(dir + KOVW, "").dwProcessId;
     CHECK(Answer("Error", pid) == KOVHOOK ": Error getting MouseHookProc address");
@@ -88,8 +81,7 @@ TEST_CASE("closing with disabled windows asks once; No keeps kovw running")
         Press(box, answer);
         if (answer == IDNO) {
             REQUIRE(desk.Settle());
-            CHECK((desk.sh->Hooks[KOV_ARCH_SLOT][HOOK_CBT] && desk.At(IsShutdown) == 0));
-            CHECK(Taken(desk, windows[0]));
+            CHECK((desk.sh->Hooks[KOV_ARCH_SLOT][HOOK_CBT] && desk.At(IsShutdown) == 0 && Taken(desk, windows[0])));
             CHECK(WaitFor([&] { return desk.Index(desk.main) >= 0; }));   // dressed again
         }
     }

@@ -13,10 +13,7 @@ std::string Bin()
     return dir.substr(0, dir.rfind('\\') + 1);
 }
 
-std::string Programs()
-{
-    return Bin() + "..\\..\\bin\\";   // build/x64/bin against build/bin
-}
+std::string Programs() { return Bin() + "..\\..\\bin\\"; }   // build/x64/bin against build/bin
 
 std::string Slurp(const std::string &path)
 {
@@ -46,23 +43,17 @@ bool WaitFor(const std::function<bool()> &cond, DWORD ms)
 
 static std::string Class(HWND hwnd)
 {
-    char name[256] = "";
-    GetClassNameA(hwnd, name, sizeof(name));
-    return name;
+    char name[256];
+    return std::string(name, GetClassNameA(hwnd, name, sizeof(name)));
 }
 
 std::string Text(HWND hwnd)
 {
-    char text[1024] = "";
-    GetWindowTextA(hwnd, text, sizeof(text));
-    return text;
+    char text[1024];
+    return std::string(text, GetWindowTextA(hwnd, text, sizeof(text)));
 }
 
-static BOOL CALLBACK Collect(HWND hwnd, LPARAM param)
-{
-    ((std::vector<HWND> *)param)->push_back(hwnd);
-    return TRUE;
-}
+static BOOL CALLBACK Collect(HWND hwnd, LPARAM param) { return ((std::vector<HWND> *)param)->push_back(hwnd), TRUE; }
 
 std::vector<HWND> Tops(const std::string &cls, const std::string &title, DWORD pid)
 {
@@ -121,8 +112,7 @@ int Ask(HWND probe, int what)
 {
     DWORD_PTR result = 0;
     UINT query = RegisterWindowMessageA(PROBE_QUERY_MSG);
-    return SendMessageTimeoutA(probe, query, what, 0, SMTO_ABORTIFHUNG, 5000, &result) ? (int)result
-                                                                                       : -1;
+    return SendMessageTimeoutA(probe, query, what, 0, SMTO_ABORTIFHUNG, 5000, &result) ? (int)result : -1;
 }
 
 bool Ping(HWND probe)
@@ -140,13 +130,11 @@ bool Ping(HWND probe)
 
 void MoveTo(POINT at)
 {
-    // At the display: a pointer moved by SendInput can come back a moment
-    // later to where the display has it. A move can be lost while the active
-    // window changes: made again.
-    POINT now;
+    // At the display: a pointer moved by SendInput can come back a moment later to where the display has
+    // it. A move can be lost while the active window changes: made again.
     REQUIRE(WaitFor([&] {
         Xdo("mousemove " + std::to_string(at.x) + " " + std::to_string(at.y));
-        return WaitFor([&] { return GetCursorPos(&now) && now.x == at.x && now.y == at.y; }, 300);
+        return WaitFor([&] { return PointerAt(at); }, 300);
     }));
 }
 
@@ -175,31 +163,24 @@ void Xdo(const std::string &words)
 {
     std::string line = "/usr/bin/xdotool " + words;
     STARTUPINFOA si = {sizeof(si)};
-    // Wine starts a Linux program without a process handle, and its thread
-    // handle is whatever lay in Wine's own variable: closed, it could be one
-    // of this process's (seen: the thread's desktop, and with it the
+    // Wine starts a Linux program without a process handle, and its thread handle is whatever lay in Wine's
+    // own variable: closed, it could be one of this process's (seen: the thread's desktop, and with it the
     // foreground).
     PROCESS_INFORMATION pi = {};
     REQUIRE(CreateProcessA("Z:\\usr\\bin\\xdotool", &line[0], NULL, NULL, 0, 0, NULL, NULL, &si, &pi));
     WaitForSingleObject(pi.hProcess, 10000);
-    if (pi.hProcess) {
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-    }
+    if (pi.hProcess)
+        CloseHandle(pi.hThread), CloseHandle(pi.hProcess);
 }
 
 COLORREF Pixel(int x, int y)
 {
     HDC screen = GetDC(NULL);
     COLORREF color = GetPixel(screen, x, y);
-    ReleaseDC(NULL, screen);
-    return color;
+    return ReleaseDC(NULL, screen), color;
 }
 
-static volatile SpyMenu *SpyData(HMODULE dll)
-{
-    return ((volatile SpyMenu * (*)(void)) GetProcAddress(dll, "SpyLast"))();
-}
+static volatile SpyMenu *SpyData(HMODULE dll) { return ((volatile SpyMenu * (*)(void)) GetProcAddress(dll, "SpyLast"))(); }
 
 Spy::Spy(DWORD thread) : dll(LoadLibraryA((Bin() + "spy.dll").c_str()))
 {
@@ -209,11 +190,7 @@ Spy::Spy(DWORD thread) : dll(LoadLibraryA((Bin() + "spy.dll").c_str()))
     REQUIRE(hook);
 }
 
-Spy::~Spy()
-{
-    UnhookWindowsHookEx(hook);
-    FreeLibrary(dll);
-}
+Spy::~Spy() { UnhookWindowsHookEx(hook), FreeLibrary(dll); }
 
 bool Spy::Next(Menu *menu, DWORD ms)
 {
@@ -221,10 +198,9 @@ bool Spy::Next(Menu *menu, DWORD ms)
     if (!WaitFor([&] { return last->serial != seen; }, ms))
         return false;
     seen = last->serial;
-    *menu = Menu();
+    *menu = {{}, last->defaultId};
     for (int i = 0; i < last->count; i++)
         menu->texts.push_back((const char *)last->texts[i]);
-    menu->defaultId = last->defaultId;
     return true;
 }
 
@@ -253,8 +229,8 @@ Desk::Desk(const std::string &options, const std::string &args, bool start)
 {
     static int counter;
     char dir[MAX_PATH];
-    GetTempPathA(sizeof(dir), dir);
-    home = dir + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter) + "\\";
+    home = std::string(dir, GetTempPathA(sizeof(dir), dir)) + std::to_string(GetCurrentProcessId()) + "-" +
+           std::to_string(++counter) + "\\";
     REQUIRE(CreateDirectoryA(home.c_str(), NULL));
     for (const char *name : {KOVW, KOVHOOK, "readme.kov", "HISTORY.DOC"})
         REQUIRE(CopyFileA((Programs() + name).c_str(), Path(name).c_str(), FALSE));
@@ -272,10 +248,8 @@ Desk::Desk(const std::string &options, const std::string &args, bool start)
     // library: its section is ours shifted; the exports must agree.
     win = (volatile WinRecord *)((char *)Proc("_UnMinAll") - ((char *)&_UnMinAll - (char *)Win));
     REQUIRE((void *)&At(_SuspendKovTemp) == (void *)Proc("_SuspendKovTemp"));
-    if (start) {
-        StartKovw(args);
-        REQUIRE(Settle());
-    }
+    if (start)
+        REQUIRE(StartKovw(args));
 }
 
 Desk::~Desk()
@@ -286,14 +260,12 @@ Desk::~Desk()
         if (WaitForSingleObject(pi->hProcess, 3000) != WAIT_OBJECT_0)
             TerminateProcess(pi->hProcess, 1);
         WaitForSingleObject(pi->hProcess, 5000);
-        CloseHandle(pi->hThread);
-        CloseHandle(pi->hProcess);
+        CloseHandle(pi->hThread), CloseHandle(pi->hProcess);
     }
     FreeLibrary(lib);   // the home lies in the test's own prefix, which goes with the test
 }
 
-PROCESS_INFORMATION Desk::Run(const std::string &exe, const std::string &args,
-                              const std::string &cwd)
+PROCESS_INFORMATION Desk::Run(const std::string &exe, const std::string &args, const std::string &cwd)
 {
     std::string line = "\"" + exe + "\" " + args;
     std::string dir = cwd.empty() ? exe.substr(0, exe.rfind('\\') + 1) : cwd;
@@ -305,10 +277,10 @@ PROCESS_INFORMATION Desk::Run(const std::string &exe, const std::string &args,
     return pi;
 }
 
-void Desk::StartKovw(const std::string &args)
+bool Desk::StartKovw(const std::string &args, bool settle)
 {
-    kovw = Run(Path(exe), args, home);
-    main = nullptr;   // known once its start-up questions are answered
+    kovw = Run(Path(exe), args, home), main = nullptr;   // known once its start-up questions are answered
+    return !settle || Settle();
 }
 
 void Desk::Attach()
@@ -329,10 +301,7 @@ bool Desk::Settle()
     for (int round = 0; round < 2; round++) {
         PostMessageA(main, WM_COMMAND, IDM_ABOUT, 0);
         HWND about = WaitBox("About", kovw.dwProcessId);
-        if (!about)
-            return false;
-        Press(about, IDOK);
-        if (!WaitFor([&] { return !IsWindow(about); }))
+        if (!about || (Press(about, IDOK), !WaitFor([&] { return !IsWindow(about); })))
             return false;
     }
     return true;
@@ -399,11 +368,6 @@ std::vector<HWND> GroupsOf(HWND frame)
         if (GetWindow(group, GW_OWNER) == frame && IsWindowVisible(group))
             groups.push_back(group);
     return groups;
-}
-
-bool BothRun()
-{
-    return sizeof(void *) == 8 && strstr(getenv("KOV_ARCHS_RUN") ?: "", "x86");
 }
 
 std::vector<std::pair<int, RECT>> Buttons(HWND group)

@@ -1,6 +1,5 @@
-// End-to-end harness: kovw and probe programs run as separate processes in a
-// fresh home directory, in a Wine prefix and display of the test's own, and
-// are looked at as a user sees them.
+// End-to-end harness: kovw and probe programs run as separate processes in a fresh home directory, in a
+// Wine prefix and display of the test's own, and are looked at as a user sees them.
 #ifndef KOV_KT_H
 #define KOV_KT_H
 
@@ -32,34 +31,23 @@ std::string Programs();   // the build's folder of Kov's programs (both architec
 #define OTHER_KOVHOOK (sizeof(void *) == 8 ? "kovhook.dll" : "kovhook64.dll")
 std::string Slurp(const std::string &path);
 void Spit(const std::string &path, const std::string &bytes);
-inline uint32_t U32(const std::string &bytes, size_t at)   // bounds-checked, as Put32
-{
-    uint32_t value;
-    return memcpy(&value, &bytes.at(at + 3) - 3, 4), value;
-}
+// Bounds-checked, as Put32.
+inline uint32_t U32(const std::string &bytes, size_t at) { uint32_t v; return memcpy(&v, &bytes.at(at + 3) - 3, 4), v; }
 inline void Put32(std::string &bytes, size_t at, uint32_t value) { memcpy(&bytes.at(at), &value, 4); }
 
 // Polls until cond holds or the time is up; returns its last answer.
 bool WaitFor(const std::function<bool()> &cond, DWORD ms = 20000);
 
 std::string Text(HWND hwnd);
-inline RECT Rect(HWND hwnd)
-{
-    RECT rc = {};
-    return GetWindowRect(hwnd, &rc), rc;
-}
+inline RECT Rect(HWND hwnd) { RECT rc = {}; return GetWindowRect(hwnd, &rc), rc; }
 inline int Height(HWND hwnd) { return Rect(hwnd).bottom - Rect(hwnd).top; }
 inline POINT Centre(RECT r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
-inline DWORD PidOf(HWND hwnd)
-{
-    DWORD pid = 0;
-    return GetWindowThreadProcessId(hwnd, &pid), pid;
-}
+inline DWORD PidOf(HWND hwnd) { DWORD pid = 0; return GetWindowThreadProcessId(hwnd, &pid), pid; }
+inline bool PointerAt(POINT p) { POINT now; return GetCursorPos(&now) && now.x == p.x && now.y == p.y; }
 // Top-level windows of a class (any when empty) and title (any when empty)
 // of a process (any when 0), from the top of the z-order down.
 std::vector<HWND> Tops(const std::string &cls, const std::string &title = "", DWORD pid = 0);
-HWND WaitTop(const std::string &cls, const std::string &title = "", DWORD pid = 0,
-             DWORD ms = 20000);
+HWND WaitTop(const std::string &cls, const std::string &title = "", DWORD pid = 0, DWORD ms = 20000);
 // A visible dialog (message box) with this title; its static texts joined by newlines; pressing
 // one of its buttons as a click does.
 HWND WaitBox(const std::string &title, DWORD pid = 0, DWORD ms = 20000);
@@ -67,6 +55,11 @@ std::string BoxText(HWND box);
 void Press(HWND dialog, int id);
 // The text of that message box once it is answered with button; empty when none came.
 std::string Answer(const std::string &title, DWORD pid, int button = IDOK);
+
+// Asks the window's own thread for an action, as a button or kovw does.
+inline void Act(HWND hwnd, int action) { PostMessageA(hwnd, KM_ACTION, action, SOURCE_BUTTON); }
+// Ends a process at once (as a crash does) and waits for it.
+inline void Kill(HANDLE process) { TerminateProcess(process, 1), WaitForSingleObject(process, 5000); }
 
 // Probe windows answer these (see probe.h).
 int Ask(HWND probe, int what);
@@ -91,12 +84,8 @@ struct Hold {   // "shift" or "ctrl", down until the end of the block
 };
 COLORREF Pixel(int x, int y);
 
-// Popup menus (or a menu bar) of a thread of another process, read inside
-// that process by spy.dll.
-struct Menu {
-    std::vector<std::string> texts;   // separators are empty
-    int defaultId = -1;
-};
+// Popup menus (or a menu bar) of a thread of another process, read inside that process by spy.dll.
+struct Menu { std::vector<std::string> texts; /* separators are empty */ int defaultId = -1; };
 class Spy {
 public:
     explicit Spy(DWORD thread);
@@ -104,9 +93,7 @@ public:
     bool Next(Menu *menu, DWORD ms = 20000);   // the next menu the thread opens
     bool Bar(HWND hwnd, Menu *menu, WPARAM what = SPY_MENUBAR);   // a window's menu bar (or see SPY_FIT)
 private:
-    HMODULE dll;
-    HHOOK hook;
-    long seen;
+    HMODULE dll; HHOOK hook; long seen;
 };
 
 // The options file kovw writes for a fresh home, without a user command and without snapping:
@@ -118,17 +105,16 @@ std::string Defaults();
 // section is in view; probes and other programs started beside it. All ends with the scene.
 class Desk {
 public:
-    explicit Desk(const std::string &options = Defaults(), const std::string &args = "",
-                  bool start = true);
+    explicit Desk(const std::string &options = Defaults(), const std::string &args = "", bool start = true);
     ~Desk();
     std::string home;
     std::string Path(const std::string &name) const { return home + name; }
     std::string Read(const std::string &name) const { return Slurp(Path(name)); }
     void Write(const std::string &name, const std::string &bytes) const { Spit(Path(name), bytes); }
 
-    PROCESS_INFORMATION Run(const std::string &exe, const std::string &args,
-                            const std::string &cwd = "");
-    void StartKovw(const std::string &args = "");
+    PROCESS_INFORMATION Run(const std::string &exe, const std::string &args, const std::string &cwd = "");
+    // Starts kovw and, unless told not to, Settles: whether it did.
+    bool StartKovw(const std::string &args = "", bool settle = true);
     std::string exe = KOVW;   // the controller StartKovw starts: the main
     bool Settle();    // kovw's start-up is over and all it was sent is handled
     int CloseKovw(bool ask = true);   // as the user closes it (or it closes); exit code, -1 on time-out
@@ -141,15 +127,11 @@ public:
 
     // The home's library: the desktop-wide record (once kovw made it: Settle attaches) and the
     // library's shared section.
-    KovShared *sh = nullptr;
-    OptionsRecord *op = nullptr;
-    ExceptionList *xc = nullptr;
+    KovShared *sh = nullptr; OptionsRecord *op = nullptr; ExceptionList *xc = nullptr;
     void Attach();
     volatile WinRecord *win = nullptr;
-    template <class T> volatile T &At(T &ours) const   // a variable of the section
-    {
-        return *(volatile T *)((char *)win + ((char *)&ours - (char *)Win));
-    }
+    // A variable of the section.
+    template <class T> volatile T &At(T &ours) const { return *(volatile T *)((char *)win + ((char *)&ours - (char *)Win)); }
     int Index(HWND frame) const;
     volatile WinRecord &Rec(HWND frame) const;
     HWND Group(HWND frame, DWORD ms = 20000) const;   // its visible button group
@@ -160,10 +142,18 @@ private:
     HMODULE lib = nullptr;
 };
 
+// kovw started after the test shell (shell.cpp) with args, which is the last taskbar it meets.
+struct Shell : Desk {
+    HWND bar;
+    Shell(const std::string &args, const std::string &exe = Bin() + "shell.exe")
+        : Desk(Defaults(), "", false), bar(Probe(args, exe))
+    {
+        REQUIRE((StartKovw() && WaitFor([&] { return Ask(bar, R_OWN) == 0; })));
+    }
+};
+
 // The visible button groups of a frame of either architecture.
 std::vector<HWND> GroupsOf(HWND frame);
-// Whether the other architecture's programs run beside this one's here (test.sh says).
-bool BothRun();
 
 // The group's buttons left to right: control id and screen rectangle.
 std::vector<std::pair<int, RECT>> Buttons(HWND group);

@@ -41,13 +41,7 @@ static HWND LoggingWindow(int x, int max, bool bars = false)
 
 // A window of a thread of its own, counting the line scrolls up it gets and the ticks of its
 // thread's own timer if it has one (a thread's first: under Wine the same number in every thread).
-struct Lane {
-    RECT rect;
-    bool timer;
-    volatile LONG scrolls, ticks;
-    HANDLE thread;
-    DWORD id;
-};
+struct Lane { RECT rect; bool timer; volatile LONG scrolls, ticks; HANDLE thread; DWORD id; };
 
 static LRESULT CALLBACK LaneProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
@@ -188,8 +182,7 @@ TEST_CASE("scroll gestures: a page on a click, pages or the top or end on a doub
     for (Lane *lane : {&b, &c})
         PostThreadMessageA(lane->id, WM_QUIT, 0, 0), WaitForSingleObject(lane->thread, 5000);
     // A real program's own scroll bars.
-    desk.Write("long.txt", times(300, "line\r\n"));
-    desk.Run("C:\\windows\\notepad.exe", desk.Path("long.txt"));
+    desk.Write("long.txt", times(300, "line\r\n")), desk.Run("C:\\windows\\notepad.exe", desk.Path("long.txt"));
     HWND edit = NULL;
     REQUIRE(WaitFor([&] {
         edit = FindWindowExA(WaitTop("Notepad", "", 0, 0), NULL, "Edit", NULL);
@@ -203,12 +196,9 @@ TEST_CASE("scroll gestures: a page on a click, pages or the top or end on a doub
 TEST_CASE("snapping: onto a new window's default push button, else a plain one, else its middle, "
           "once; onto an existing window only from outside, not twice running; never the taskbar")
 {
-    Desk desk(Defaults(), "", false);
-    HWND bar = desk.Probe("--class Shell_TrayWnd", Bin() + "shell.exe");
-    desk.StartKovw();
-    REQUIRE((desk.Settle() && WaitFor([&] { return Ask(bar, R_OWN) == 0; })));
+    Shell desk("--class Shell_TrayWnd");
+    HWND bar = desk.bar;
     const POINT away = {900, 650}, inside = {650, 450};
-    auto on = [](POINT p) { POINT now; return GetCursorPos(&now) && now.x == p.x && now.y == p.y; };
     // Buttons of these styles (none: a message box); the one snapped to, -1 the middle, 0 none.
     const std::tuple<const char *, DWORD, int> rows[] = {
         {"8000001,10000001,0,1", 0, 4}, {"2000,0,0", 0, 2}, {"2000", 0, -1}, {"", 0, IDOK},
@@ -221,21 +211,21 @@ TEST_CASE("snapping: onto a new window's default push button, else a plain one, 
         if (!*buttons)
             PostMessageA(hwnd, WM_APP + 2, 0, 0), box = WaitBox("Snap", PidOf(hwnd));
         POINT to = id > 0 ? Centre(Rect(GetDlgItem(box, id))) : id ? Centre(Rect(box)) : away;
-        CHECK((Ping(hwnd) && WaitFor([&] { return on(to); })));
+        CHECK((Ping(hwnd) && WaitFor([&] { return PointerAt(to); })));
         Move(away), desk.sh->hwndOldSnapWindow = NULL;   // focused again, no longer new
         PostMessageA(box, KM_SNAPFOCUS, (WPARAM)box, 0);
-        CHECK((Ping(hwnd) && on(away)));
+        CHECK((Ping(hwnd) && PointerAt(away)));
     }
     desk.op->Flags = FLAG_SNAPFOCUSWINDOW;
     HWND a = desk.Probe("--rect 100,420,300,200"), b = desk.Probe("--rect 500,420,300,200");
-    REQUIRE(WaitFor([&] { return on(Centre(Rect(b))); }));
+    REQUIRE(WaitFor([&] { return PointerAt(Centre(Rect(b))); }));
     Move(away), SetForegroundWindow(a);
-    CHECK(WaitFor([&] { return on(Centre(Rect(a))); }));
+    CHECK(WaitFor([&] { return PointerAt(Centre(Rect(a))); }));
     Move(away), PostMessageA(a, KM_SNAPFOCUS, (WPARAM)a, 0);   // the same again
-    CHECK((Ping(a) && on(away)));
+    CHECK((Ping(a) && PointerAt(away)));
     Move(inside), SetForegroundWindow(b);
-    CHECK((WaitFor([&] { return desk.sh->hwndOldSnapWindow == b; }) && on(inside)));
+    CHECK((WaitFor([&] { return desk.sh->hwndOldSnapWindow == b; }) && PointerAt(inside)));
     Move(away), PostMessageA(bar, KM_SNAPFOCUS, (WPARAM)bar, 0);
     HWND start = FindWindowExA(bar, NULL, "Button", NULL);
-    CHECK((WaitFor([&] { return desk.sh->hwndOldSnapWindow == start; }) && on(away)));
+    CHECK((WaitFor([&] { return desk.sh->hwndOldSnapWindow == start; }) && PointerAt(away)));
 }

@@ -6,10 +6,9 @@ using namespace kt;
 static HWND Open(Desk &desk)
 {
     PostMessageA(desk.main, WM_COMMAND, IDM_OPTIONS, 0);
-    std::string title = "Kov Options   (" + std::to_string(GetSystemMetrics(SM_CXSCREEN)) + "x" +
-                        std::to_string(GetSystemMetrics(SM_CYSCREEN)) + ", " +
-                        std::to_string(GetSystemMetrics(SM_CYSIZE)) + ":" +
-                        std::to_string(GetSystemMetrics(SM_CYBORDER)) + ")";
+    auto m = [](int metric) { return std::to_string(GetSystemMetrics(metric)); };
+    std::string title = "Kov Options   (" + m(SM_CXSCREEN) + "x" + m(SM_CYSCREEN) + ", " + m(SM_CYSIZE) + ":" +
+                        m(SM_CYBORDER) + ")";
     HWND dialog = WaitBox(title, desk.kovw.dwProcessId);
     REQUIRE_MESSAGE(dialog, "no dialog titled " << title);
     // Both files are marked, so that a save shows.
@@ -18,17 +17,7 @@ static HWND Open(Desk &desk)
     return dialog;
 }
 
-static std::string Get(HWND dialog, int id)
-{
-    char text[1024] = "";
-    GetDlgItemTextA(dialog, id, text, sizeof(text));
-    return text;
-}
-
-static bool Checked(HWND dialog, int id)
-{
-    return SendMessageA(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
+static bool Checked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
 
 static void Close(HWND dialog, int button)
 {
@@ -50,12 +39,14 @@ TEST_CASE("the dialog shows the configuration; OK writes exactly what changed, o
     HWND dialog = Open(desk);
     CHECK((Checked(dialog, IDC_STARTMINIMIZED) && !Checked(dialog, IDC_STARTSHOWN) &&
            Checked(dialog, IDC_APPEARINTASKLIST)));
-    CHECK(Get(dialog, IDC_EDGEOFFSET) == "0");
-    CHECK(Get(dialog, IDC_XCEPTLIST) == "WINMSD.EXE\r\nRASMON.EXE\r\nLEGACY.EXE\r\nTMGMAINW.EXE\r\n");
+    char text[1024];
+    CHECK(std::string(text, GetDlgItemTextA(dialog, IDC_EDGEOFFSET, text, sizeof(text))) == "0");
+    CHECK(std::string(text, GetDlgItemTextA(dialog, IDC_XCEPTLIST, text, sizeof(text))) ==
+          "WINMSD.EXE\r\nRASMON.EXE\r\nLEGACY.EXE\r\nTMGMAINW.EXE\r\n");
     // The eight actions; scroll and the task list chosen.
     for (int list : {IDC_MIDDLEACTION, IDC_CTRLRIGHTACTION}) {
-        CHECK(SendDlgItemMessageA(dialog, list, CB_GETCOUNT, 0, 0) == 8);
-        CHECK(SendDlgItemMessageA(dialog, list, CB_GETCURSEL, 0, 0) == (list == IDC_MIDDLEACTION ? 5 : 2));
+        CHECK((SendDlgItemMessageA(dialog, list, CB_GETCOUNT, 0, 0) == 8 &&
+               SendDlgItemMessageA(dialog, list, CB_GETCURSEL, 0, 0) == (list == IDC_MIDDLEACTION ? 5 : 2)));
     }
     const std::string before = Defaults();
     // No change, or Cancel after changes: nothing is written.
@@ -72,8 +63,7 @@ TEST_CASE("the dialog shows the configuration; OK writes exactly what changed, o
     REQUIRE(after.size() == before.size());
     CHECK(U32(after, offsetof(OptionsRecord, Flags)) == (U32(before, offsetof(OptionsRecord, Flags)) ^ 1));
     Put32(after, offsetof(OptionsRecord, Flags), U32(before, offsetof(OptionsRecord, Flags)));
-    CHECK(after == before);
-    CHECK(desk.Read("kovxcept.ini") == "untouched");
+    CHECK((after == before && desk.Read("kovxcept.ini") == "untouched"));
     // The exception list, as typed within its limits: only its file.
     dialog = Open(desk);
     std::string lines = "  ONE.EXE\r\n\r\nABCDEFGHIJKLMNOPQRSTUVWXY\r\n";
@@ -82,8 +72,8 @@ TEST_CASE("the dialog shows the configuration; OK writes exactly what changed, o
     SetDlgItemTextA(dialog, IDC_XCEPTLIST, lines.c_str());
     Close(dialog, IDOK);
     const size_t n0 = lines.find("N0"), n38 = lines.find("N38");   // 40 names fit, N38 and N39 not
-    CHECK(desk.Read("kovxcept.ini") == "ONE.EXE\r\nABCDEFGHIJKLMNOPQRST\r\n" + lines.substr(n0, n38 - n0));
-    CHECK(desk.Read("kovopt.ini") == "untouched");
+    CHECK((desk.Read("kovxcept.ini") == "ONE.EXE\r\nABCDEFGHIJKLMNOPQRST\r\n" + lines.substr(n0, n38 - n0) &&
+           desk.Read("kovopt.ini") == "untouched"));
     // A user command must exist; it is stored as typed.
     dialog = Open(desk);
     SetDlgItemTextA(dialog, IDC_USERCMD, "C:\\nowhere\\missing.exe");

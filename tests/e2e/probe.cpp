@@ -26,14 +26,10 @@ static LRESULT CALLBACK OtherModuleProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
 
 static LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (msg == QueryMsg) {
-        if (wParam == Q_SUBCLASSED)
-            return (Unicode ? GetWindowLongPtrW : GetWindowLongPtrA)(hwnd, GWLP_WNDPROC) !=
-                   (LONG_PTR)ProbeProc;
-        if (wParam == Q_LASTHEIGHT)
-            return LastHeight;
-        return wParam < 16 ? Count[wParam] : -1;
-    }
+    if (msg == QueryMsg && wParam == Q_SUBCLASSED)
+        return (Unicode ? GetWindowLongPtrW : GetWindowLongPtrA)(hwnd, GWLP_WNDPROC) != (LONG_PTR)ProbeProc;
+    if (msg == QueryMsg)
+        return wParam == Q_LASTHEIGHT ? LastHeight : wParam < 16 ? Count[wParam] : -1;
     if (msg == PingMsg) {
         char name[64];
         snprintf(name, sizeof(name), PROBE_PONG_EVENT, (unsigned)wParam);
@@ -77,8 +73,7 @@ static LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     return (Unicode ? DefWindowProcW : DefWindowProcA)(hwnd, msg, wParam, lParam);
 }
 
-static int Argc;
-static char **Argv;
+static int Argc; static char **Argv;
 
 // The value given after option name, or otherwise; and whether a flag is given.
 static const char *Get(const char *name, const char *otherwise)
@@ -106,10 +101,8 @@ int main(int argc, char **argv)
     Keep = Flag("--keep"), Unicode = Flag("--unicode");
     bool hidden = Flag("--hidden"), disabled = Flag("--disabled"), child = Flag("--child");
     bool drop = Flag("--drop-caption"), twice = Flag("--offer-twice");
-    QueryMsg = RegisterWindowMessageA(PROBE_QUERY_MSG);
-    PingMsg = RegisterWindowMessageA(PROBE_PING_MSG);
-    FreezeMsg = RegisterWindowMessageA(PROBE_FREEZE_MSG);
-    SubclassMsg = RegisterWindowMessageA(PROBE_SUBCLASS_MSG);
+    QueryMsg = RegisterWindowMessageA(PROBE_QUERY_MSG), PingMsg = RegisterWindowMessageA(PROBE_PING_MSG);
+    FreezeMsg = RegisterWindowMessageA(PROBE_FREEZE_MSG), SubclassMsg = RegisterWindowMessageA(PROBE_SUBCLASS_MSG);
     WNDCLASSA wc = {CS_DBLCLKS, ProbeProc, 0, 0, GetModuleHandleA(NULL), NULL,
                     LoadCursorA(NULL, (LPCSTR)IDC_ARROW), (HBRUSH)(COLOR_WINDOW + 1), NULL, cls};
     wchar_t wide[64];
@@ -149,12 +142,7 @@ int main(int argc, char **argv)
         EnableWindow(first, FALSE);
     }
     MSG msg;
-    for (;;) {
-        PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE);
-        if (GetMessageA(&msg, NULL, 0, 0) <= 0)
-            break;
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
+    while (PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE), GetMessageA(&msg, NULL, 0, 0) > 0)
+        TranslateMessage(&msg), DispatchMessageA(&msg);
     return 0;
 }

@@ -13,10 +13,7 @@
 enum ProbeQuery {
     Q_SUBCLASSED = 1,   // the window procedure is no longer the probe's own
     Q_SIZES,            // WM_SIZE messages the probe's procedure saw
-    Q_MENUPOPUPS,       // WM_INITMENUPOPUP
-    Q_COMMANDS,         // WM_COMMAND
-    Q_RCLICKS,          // WM_RBUTTONDOWN
-    Q_MCLICKS,          // WM_MBUTTONDOWN
+    Q_MENUPOPUPS, Q_COMMANDS, Q_RCLICKS, Q_MCLICKS,   // WM_INITMENUPOPUP, WM_COMMAND, WM_R/MBUTTONDOWN
     Q_ACTIONS,          // spent library actions (KM_NULL carrying an action code)
     Q_LASTHEIGHT,       // the height in the last WM_SIZE
     Q_TASKLISTS,        // WM_SYSCOMMAND asking for the system's task list
@@ -30,9 +27,8 @@ enum ProbeQuery {
 enum ShellRecord { R_OPENINGS, R_SUBMENUS, R_ANSWER, R_ITEM, R_TAKEN, R_OWN, R_LIVE, R_COUNT };
 enum ShellUser { S_MENU = 16, S_SHUTDOWN, S_DIALOG, S_ESCAPE, S_CHOOSE, S_SUBCLASS };
 
-// The last popup menu a spied-on thread opened (spy.cpp, in its shared
-// section): menus cannot be read from another process. Also how many mouse
-// messages reached a system-wide mouse hook installed before Kov's.
+// The last popup menu a spied-on thread opened (spy.cpp, in its shared section): menus cannot be read from
+// another process. Also how many mouse messages reached a system-wide mouse hook installed before Kov's.
 #define SPY_ITEMS 64
 #define SPY_MENUBAR 0x5350   // WM_NULL with this wParam: record the window's menu bar
 #define SPY_FIT 0x5346       // ... or the texts of a dialog's controls that overflow them, and the dpi

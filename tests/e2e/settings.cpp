@@ -45,8 +45,7 @@ TEST_CASE("a failed save keeps the old files byte for byte and says so; a save w
         CHECK(boxes == row.boxes);
         PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);   // still open when the value was refused
         REQUIRE(WaitFor([&] { return !IsWindow(dialog); }));
-        for (HANDLE file : held)
-            CloseHandle(file);
+        std::for_each(held.begin(), held.end(), CloseHandle);
         CHECK(desk.Read("kovopt.ini") ==
               (row.boxes.size() ? options : std::string((char *)desk.op, sizeof(OptionsRecord))));
         CHECK(desk.Read("kovxcept.ini") == (row.boxes.size() ? names : row.names + std::string("\r\n")));
@@ -70,15 +69,12 @@ TEST_CASE("settings files another program holds open are read, or else left alon
         for (const char *name : {"kovopt.ini", "kovxcept.ini"})
             held.push_back(CreateFileA(desk.Path(name).c_str(), GENERIC_WRITE, share, NULL,
                                        OPEN_EXISTING, 0, NULL));
-        desk.StartKovw("/S");
-        REQUIRE(desk.Settle());
+        REQUIRE(desk.StartKovw("/S"));
         CHECK(desk.op->Flags == (share & FILE_SHARE_READ ? 0x59u : 0x51u));   // read, or defaults
         CHECK(std::string(desk.xc->Name[0]) == (share & FILE_SHARE_READ ? "MINE.EXE" : "WINMSD.EXE"));
         CHECK(desk.CloseKovw() == 0);
-        for (HANDLE file : held)
-            CloseHandle(file);
-        CHECK(desk.Read("kovopt.ini") == options);
-        CHECK(desk.Read("kovxcept.ini") == "MINE.EXE\r\n");
+        std::for_each(held.begin(), held.end(), CloseHandle);
+        CHECK((desk.Read("kovopt.ini") == options && desk.Read("kovxcept.ini") == "MINE.EXE\r\n"));
     }
 }
 
@@ -95,8 +91,7 @@ TEST_CASE("the About box and the options dialog open beside each other, once eac
         const bool show = first == IDM_ABOUT;
         PostMessageA(desk.main, show ? KM_SHOWKOV : WM_SYSCOMMAND, ACTION_HIDE, 0);
         REQUIRE(WaitFor([&] { return (IsWindowVisible(desk.main) != FALSE) == show; }));
-        CHECK(Tops("#32770", "About", pid).size() == 1);
-        CHECK(Tops("#32770", "", pid).size() == 2);
+        CHECK((Tops("#32770", "About", pid).size() == 1 && Tops("#32770", "", pid).size() == 2));
         for (HWND dialog : Tops("#32770", "", pid))
             PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
         REQUIRE(WaitFor([&] { return Tops("#32770", "", pid).empty(); }));
@@ -115,8 +110,7 @@ TEST_CASE("edge offsets from a file are held to the screen; unknown action codes
         Desk desk(options);
         HWND frame = desk.Probe("--style 80CA0000 --rect 0,100," + wide + ",200");
         RECT g = Rect(desk.Group(frame)), f = Rect(frame);
-        CHECK((g.left > f.left && g.right < f.right));
-        CHECK(g.right - g.left == 3 * GetSystemMetrics(SM_CXSIZE));
+        CHECK((g.left > f.left && g.right < f.right && g.right - g.left == 3 * GetSystemMetrics(SM_CXSIZE)));
         Click({50, f.top + 100}, 2);
         CHECK(WaitFor([&] { return Ask(frame, Q_MCLICKS) == 1; }));
         CHECK(desk.Read("kovopt.ini") == options);   // clamped in memory only
@@ -144,17 +138,16 @@ TEST_CASE("kovw does not start from a home too long for its file names, and touc
 
 TEST_CASE("both binaries carry the version record of Kov 1.2")
 {
-    for (std::string name : {KOVW, KOVHOOK}) {
-        CAPTURE(name);
-        std::vector<char> data(GetFileVersionInfoSizeA((Programs() + name).c_str(), NULL));
-        REQUIRE(GetFileVersionInfoA((Programs() + name).c_str(), 0, (DWORD)data.size(), data.data()));
+    for (std::string path : {Programs() + KOVW, Programs() + KOVHOOK}) {
+        CAPTURE(path);
+        std::vector<char> data(GetFileVersionInfoSizeA(path.c_str(), NULL));
         VS_FIXEDFILEINFO *fixed = nullptr;
         char *product = nullptr;
         UINT n;
-        REQUIRE((VerQueryValueA(data.data(), "\\", (void **)&fixed, &n) &&
-                 VerQueryValueA(data.data(), "\\StringFileInfo\\040904E4\\ProductName",
-                                (void **)&product, &n)));
-        CHECK((fixed->dwFileVersionMS == 0x00010002 && fixed->dwProductVersionMS == 0x00010002));
-        CHECK(std::string(product) == "Kov");
+        REQUIRE((GetFileVersionInfoA(path.c_str(), 0, (DWORD)data.size(), data.data()) &&
+                 VerQueryValueA(data.data(), "\\", (void **)&fixed, &n) &&
+                 VerQueryValueA(data.data(), "\\StringFileInfo\\040904E4\\ProductName", (void **)&product, &n)));
+        CHECK((fixed->dwFileVersionMS == 0x00010002 && fixed->dwProductVersionMS == 0x00010002 &&
+               std::string(product) == "Kov"));
     }
 }

@@ -1,7 +1,6 @@
-// A Windows-95-style shell: at the bottom of the screen a taskbar with a Start
-// button and a Start menu, opened in the taskbar's thread, and a shut-down
-// dialog that only records its answer. Put at the bottom of the z-order, it is
-// the last taskbar Kov meets, the one it takes. (shell --class NAME SUBMENU...)
+// A Windows-95-style shell: at the bottom of the screen a taskbar with a Start button and a Start menu,
+// opened in the taskbar's thread, and a shut-down dialog that only records its answer. Put at the bottom of
+// the z-order, it is the last taskbar Kov meets, the one it takes. (shell --class NAME SUBMENU...)
 #include <windows.h>
 
 #include "probe.h"
@@ -89,8 +88,7 @@ int main(int argc, char **argv)
     DWORD style = WS_POPUP | (argv[2][0] == 'P' ? WS_CAPTION : 0);   // Progman: offered buttons
     // Just above Wine's own taskbar where it shows: overlapping it, ours would not stay below.
     RECT wine = {0, GetSystemMetrics(SM_CYSCREEN)};
-    HWND other = FindWindowA("Shell_TrayWnd", NULL);
-    if (other && IsWindowVisible(other))
+    if (HWND other = FindWindowA("Shell_TrayWnd", NULL); other && IsWindowVisible(other))
         GetWindowRect(other, &wine);
     int width = GetSystemMetrics(SM_CXSCREEN), height = 40;
     HWND bar = CreateWindowExA(0, argv[2], "", style, 0, wine.top - height, width, height, 0, 0,
@@ -98,7 +96,6 @@ int main(int argc, char **argv)
     CreateWindowExA(0, "BUTTON", "Start", WS_CHILD | WS_VISIBLE, 2, 2, 60, 20, bar, 0, 0, 0);
     SetWindowPos(bar, HWND_BOTTOM, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-    MSG msg;
-    while (GetMessageA(&msg, NULL, 0, 0) > 0)
+    for (MSG msg; GetMessageA(&msg, NULL, 0, 0) > 0;)
         DispatchMessageA(&msg);
 }

@@ -1,9 +1,10 @@
-// A test library that records, inside the process that opens them, the
-// popup menus (or, when asked, the menu bar) of one thread, and counts what a
-// mouse hook of its own sees.
+// A test library that records, inside the process that opens them, the popup menus (or, when asked, the
+// menu bar) of one thread, and counts what a mouse hook of its own sees.
 #include <windows.h>
 
 #include "probe.h"
+
+#define EXPORT extern "C" __declspec(dllexport)
 
 static SpyMenu Last __attribute__((section("SPYSHARE"), shared)) = {};
 static HINSTANCE Module;
@@ -53,10 +54,7 @@ static LRESULT CALLBACK SpyProc(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(NULL, code, wParam, lParam);
 }
 
-extern "C" __declspec(dllexport) HHOOK SpyOn(DWORD thread)
-{
-    return SetWindowsHookExA(WH_CALLWNDPROC, SpyProc, Module, thread);
-}
+EXPORT HHOOK SpyOn(DWORD thread) { return SetWindowsHookExA(WH_CALLWNDPROC, SpyProc, Module, thread); }
 
 static LRESULT CALLBACK MouseProc(int code, WPARAM wParam, LPARAM lParam)
 {
@@ -65,19 +63,11 @@ static LRESULT CALLBACK MouseProc(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(NULL, code, wParam, lParam);
 }
 
-extern "C" __declspec(dllexport) HHOOK SpyOnMouse(void)
-{
-    return SetWindowsHookExA(WH_MOUSE, MouseProc, Module, 0);
-}
-
-extern "C" __declspec(dllexport) volatile SpyMenu *SpyLast(void)
-{
-    return &Last;
-}
+EXPORT HHOOK SpyOnMouse(void) { return SetWindowsHookExA(WH_MOUSE, MouseProc, Module, 0); }
+EXPORT volatile SpyMenu *SpyLast(void) { return &Last; }
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void *)
 {
-    if (reason == DLL_PROCESS_ATTACH)
-        Module = instance;
+    Module = reason == DLL_PROCESS_ATTACH ? instance : Module;
     return TRUE;
 }

@@ -12,36 +12,26 @@ TEST_CASE("the files: made when missing, kept when valid, replaced when broken, 
     std::string marker = valid, kept = valid;
     marker[3532] = 'x';
     Put32(kept, offsetof(OptionsRecord, ScrollPages), 9);
-    const struct {
-        std::string options;   // empty: no file
-        const char *xcept;     // null: no file
-    } rows[] = {
-        {"", nullptr}, {valid.substr(0, 3533), ""}, {valid + "X", ""}, {marker, ""},
-        {kept, "  ONE.EXE  \r\n\r\nTWO"},
-    };
+    const struct { std::string options; const char *xcept; } rows[] = {   // empty, null: no file
+        {"", nullptr}, {valid.substr(0, 3533), ""}, {valid + "X", ""}, {marker, ""}, {kept, "  ONE.EXE  \r\n\r\nTWO"}};
     std::string fresh;
     for (const auto &row : rows) {
         Desk desk(row.options, "", false);
         if (row.xcept)
             desk.Write("kovxcept.ini", row.xcept);
-        desk.StartKovw();
-        REQUIRE(desk.Settle());
+        REQUIRE(desk.StartKovw());
         CHECK_FALSE(WaitTop("#32770", "", desk.kovw.dwProcessId, 0));
         std::string written = desk.Read("kovopt.ini");
         fresh = fresh.empty() ? written : fresh;
-        CHECK(written.size() == sizeof(OptionsRecord));
-        CHECK(written == (row.options == kept ? kept : fresh));
-        CHECK(desk.Read("kovxcept.ini") == (row.xcept ? row.xcept : DefaultXcept));
-        CHECK(desk.xc->Count == (row.xcept ? (*row.xcept ? 2 : 0) : 4));
+        CHECK((written.size() == sizeof(OptionsRecord) && written == (row.options == kept ? kept : fresh)));
+        CHECK((desk.Read("kovxcept.ini") == (row.xcept ? row.xcept : DefaultXcept) &&
+               desk.xc->Count == (row.xcept ? (*row.xcept ? 2 : 0) : 4)));
     }
 }
 
 TEST_CASE("another version is asked about, upgraded when older, and saved as 1.2")
 {
-    const struct {
-        const char *version;
-        int answer;
-    } rows[] = {{"1.1", IDNO}, {"1.1", IDYES}, {"1.3", IDNO}};
+    const struct { const char *version; int answer; } rows[] = {{"1.1", IDNO}, {"1.1", IDYES}, {"1.3", IDNO}};
     for (const auto &row : rows) {
         CAPTURE(std::string(row.version));
         std::string old = Defaults();
@@ -50,7 +40,7 @@ TEST_CASE("another version is asked about, upgraded when older, and saved as 1.2
         Put32(old, offsetof(OptionsRecord, ScrollPages), 9);
         Put32(old, offsetof(OptionsRecord, MouseAction[SLOT_CTRL_RIGHT]), 0x7000);
         Desk desk(old, "", false);
-        desk.StartKovw();
+        desk.StartKovw("", false);
         CHECK(Answer("Kov Update Configuration", desk.kovw.dwProcessId, row.answer) ==
               "Your previous configuration will be preserved.\n"
               "View new changes (history.doc) with Notepad?");
@@ -63,10 +53,9 @@ TEST_CASE("another version is asked about, upgraded when older, and saved as 1.2
         std::string saved = desk.Read("kovopt.ini");
         bool older = row.version[2] == '1';
         CHECK(saved.substr(0, 4) == std::string("1.2\0", 4));
-        CHECK(U32(saved, offsetof(OptionsRecord, Flags)) == (older ? 0x53u : 0x02u));
-        CHECK(U32(saved, offsetof(OptionsRecord, ScrollPages)) == (older ? 6u : 9u));
-        CHECK(U32(saved, offsetof(OptionsRecord, MouseAction[SLOT_CTRL_RIGHT])) ==
-              (older ? 0x700Eu : 0x7000u));
+        CHECK((U32(saved, offsetof(OptionsRecord, Flags)) == (older ? 0x53u : 0x02u) &&
+               U32(saved, offsetof(OptionsRecord, ScrollPages)) == (older ? 6u : 9u)));
+        CHECK(U32(saved, offsetof(OptionsRecord, MouseAction[SLOT_CTRL_RIGHT])) == (older ? 0x700Eu : 0x7000u));
     }
 }
 
@@ -76,17 +65,15 @@ TEST_CASE("a second start shows the first and ends")
     REQUIRE_FALSE(IsWindowVisible(desk.main));
     PROCESS_INFORMATION second = desk.Run(desk.Path(KOVW), "");
     DWORD code = 1;
-    CHECK(WaitForSingleObject(second.hProcess, 10000) == WAIT_OBJECT_0);
-    GetExitCodeProcess(second.hProcess, &code);
-    CHECK(code == 0);
+    CHECK((WaitForSingleObject(second.hProcess, 10000) == WAIT_OBJECT_0 &&
+           GetExitCodeProcess(second.hProcess, &code) && code == 0));
     CHECK(WaitFor([&] { return IsWindowVisible(desk.main) && GetForegroundWindow() == desk.main; }));
 }
 
 TEST_CASE("removing recent documents deletes only the shortcuts in the Recent folder")
 {
     char windows[MAX_PATH];
-    GetWindowsDirectoryA(windows, MAX_PATH);
-    std::string recent = std::string(windows) + "\\Recent\\";
+    std::string recent = std::string(windows, GetWindowsDirectoryA(windows, MAX_PATH)) + "\\Recent\\";
     CreateDirectoryA(recent.c_str(), NULL);
     CreateDirectoryA((recent + "sub.lnk").c_str(), NULL);
     const std::pair<const char *, bool> files[] = {
@@ -114,7 +101,7 @@ TEST_CASE("a desktop-wide record of another layout on the desktop: kovw says so 
         uint32_t *head = (uint32_t *)MapViewOfFile(other, FILE_MAP_ALL_ACCESS, 0, 0, 8);
         head[0] = version, head[1] = sizeof(KovShared) + 8 * (version == KOV_SHARED_VERSION);   // or a size
         Desk desk(options, "", false);
-        desk.StartKovw();
+        desk.StartKovw("", false);
         CHECK(Answer("Kov Error", desk.kovw.dwProcessId) ==
               "Another version of Kov is running on this desktop. Close it, then start this one again.");
         CHECK(desk.CloseKovw(false) == 1);

@@ -13,23 +13,6 @@ static POINT StartPoint(HWND bar)
     return {Rect(bar).left + m, Rect(bar).top + m / 2};
 }
 
-static bool At(POINT p)
-{
-    POINT now;
-    return GetCursorPos(&now) && now.x == p.x && now.y == p.y;
-}
-
-// kovw started after the test shell, which is the last taskbar it meets.
-struct Shell : Desk {
-    HWND bar;
-    Shell(const std::string &args, const std::string &exe = Bin() + "shell.exe")
-        : Desk(Defaults(), "", false), bar(Probe(args, exe))
-    {
-        StartKovw();
-        REQUIRE((Settle() && WaitFor([&] { return Ask(bar, R_OWN) == 0; })));
-    }
-};
-
 TEST_CASE("Start menu openings: the pointer onto the Start button once after the Start-menu "
           "action; Documents removed once, and only from a full menu")
 {
@@ -44,15 +27,14 @@ TEST_CASE("Start menu openings: the pointer onto the Start button once after the
         desk.op->Flags = flags;
         bool snap = flags & FLAG_SNAPSTARTMENU;
         // The action as from a button; carried out by the first opening's menu loop at the latest.
-        PostMessageA(desk.bar, KM_ACTION, ACTION_STARTMENU, SOURCE_BUTTON);
+        Act(desk.bar, ACTION_STARTMENU);
         REQUIRE(WaitFor([&] { return desk.sh->DoSnapStartMenu == snap; }));
         for (bool first : {true, false}) {
             MoveTo({500, 400});   // at the display, where a menu's grab reads it
-            CHECK(Ask(desk.bar, S_MENU) == (first ? 1 : 2));
-            CHECK(Ask(desk.bar, R_SUBMENUS) == left);
+            CHECK((Ask(desk.bar, S_MENU) == (first ? 1 : 2) && Ask(desk.bar, R_SUBMENUS) == left));
             const int all = (1 << (std::count(submenus, submenus + strlen(submenus), ' ') + 1)) - 1;
             CHECK(Ask(desk.bar, R_LIVE) == all);   // none destroyed, taken out or not
-            CHECK(At(first && snap ? StartPoint(desk.bar) : POINT{500, 400}));
+            CHECK(PointerAt(first && snap ? StartPoint(desk.bar) : POINT{500, 400}));
         }
     }
 }
@@ -83,8 +65,7 @@ TEST_CASE("the shut-down dialog, chosen or known by its title, is confirmed with
             hold.emplace(key == VK_SHIFT ? "shift" : "ctrl");
         SetWindowTextA(desk.bar, title);
         CHECK(Ask(desk.bar, user) == answer);
-        CHECK(Ask(desk.bar, R_ITEM) == (answer == IDOK));
-        CHECK(Ask(desk.bar, R_TAKEN) == ordinary);
+        CHECK((Ask(desk.bar, R_ITEM) == (answer == IDOK) && Ask(desk.bar, R_TAKEN) == ordinary));
     }
     // Another program's window titled like the dialog; Shut Down chosen, but what comes next is
     // another program's box: both wait for the user.
@@ -97,11 +78,9 @@ TEST_CASE("the shut-down dialog, chosen or known by its title, is confirmed with
     Press(box, IDCANCEL);
     CHECK(WaitFor([&] { return Ask(other, Q_BOX) == IDCANCEL; }));
     // With kovw killed the taskbar goes on working; released, it has its own procedure back.
-    TerminateProcess(desk.kovw.hProcess, 1);
-    WaitForSingleObject(desk.kovw.hProcess, 5000);
+    Kill(desk.kovw.hProcess);
     CHECK(Ask(desk.bar, S_MENU) == 5);   // after the four openings before
-    desk.StartKovw();
-    REQUIRE((desk.Settle() && desk.CloseKovw() == 0));
+    REQUIRE((desk.StartKovw() && desk.CloseKovw() == 0));
     CHECK((Ask(desk.bar, R_OWN) == 1 && Ask(desk.bar, S_MENU) == 6));
 }
 
@@ -130,7 +109,7 @@ TEST_CASE("a shell started again is taken again; behind another module's subclas
         CAPTURE(released);
         desk.sh->DoSnapStartMenu = 1;   // a Start-menu action under way
         MoveTo({500, 400});
-        CHECK((Ask(desk.bar, S_MENU) && At(released ? POINT{500, 400} : StartPoint(desk.bar))));
+        CHECK((Ask(desk.bar, S_MENU) && PointerAt(released ? POINT{500, 400} : StartPoint(desk.bar))));
         CHECK(Ask(desk.bar, R_SUBMENUS) == 0b1111);   // removing Documents only once released
         desk.sh->SysShutdownSelected = 0;
         CHECK((Ask(desk.bar, S_CHOOSE) == 0 && desk.sh->SysShutdownSelected == !released));
@@ -158,6 +137,5 @@ TEST_CASE("Wine's own taskbar, when Kov takes it, keeps its Start menu whole")
     Put32(options, offsetof(OptionsRecord, Flags), FLAG_REMOVEDOCUMENTS | FLAG_SNAPSTARTMENU);
     Desk desk(options);
     REQUIRE(desk.sh->hwndShutdownManager == bar);
-    CHECK(open(bar, &after));
-    CHECK(after.texts == before.texts);
+    CHECK((open(bar, &after) && after.texts == before.texts));
 }

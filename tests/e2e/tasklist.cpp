@@ -8,11 +8,11 @@ using namespace kt;
 static bool Open(HWND frame, Menu *menu)
 {
     Spy spy(GetWindowThreadProcessId(frame, NULL));
-    PostMessageA(frame, KM_ACTION, ACTION_TASKLIST, SOURCE_BUTTON);
+    Act(frame, ACTION_TASKLIST);
     return spy.Next(menu, 5000);
 }
 
-static void Choose(HWND frame, char letter)
+static void Choose(HWND frame, char letter)   // its letter, or none: Escape
 {
     PostMessageA(frame, letter ? WM_CHAR : WM_KEYDOWN, letter ? letter : VK_ESCAPE, 1);
 }
@@ -21,10 +21,7 @@ TEST_CASE("one entry per window, each with a letter of its own where there is on
 {
     std::vector<std::string> many = {"&Probe", "P&robe", "Pr&obe", "Pro&be", "Prob&e"};
     many.resize(58, "Probe");   // and no more: the fixed entries must fit
-    const struct {
-        std::vector<const char *> probes;   // bottom to top
-        std::vector<std::string> entries;
-    } rows[] = {
+    const struct { std::vector<const char *> probes; /* bottom to top */ std::vector<std::string> entries; } rows[] = {
         {{"--title Notes", "--title Mum", "--title Mail"}, {"M&ail", "Mum", "&Notes"}},
         // A dialog is listed under the window it blocks.
         {{"--title Owner --owned-dialog Dialog", "--title \"  Editor\"", "--title (untitled)"},
@@ -73,14 +70,12 @@ TEST_CASE("mouse gestures: a click acts where it was pressed and let go; a plain
     HMODULE spy = LoadLibraryA((Bin() + "spy.dll").c_str());
     REQUIRE(((HHOOK(*)(void))GetProcAddress(spy, "SpyOnMouse"))());
     volatile SpyMenu *seen = ((volatile SpyMenu * (*)(void)) GetProcAddress(spy, "SpyLast"))();
-    desk.StartKovw();
-    REQUIRE(desk.Settle());
+    REQUIRE(desk.StartKovw());
     HWND a = desk.Probe("--title A --rect 50,100,400,300");
     HWND b = desk.Probe("--title B --rect 500,100,400,300");
     long before = seen->mouseSeen;
     Click(Centre(Rect(a)), 2);
-    CHECK(WaitFor([&] { return Ask(a, Q_ACTIONS) == 1; }));
-    CHECK(seen->mouseSeen > before);
+    CHECK((WaitFor([&] { return Ask(a, Q_ACTIONS) == 1; }) && seen->mouseSeen > before));
     desk.op->ScrollSensitivity = 10000;   // moved too little to scroll on the way
     Button(2, true), MoveTo(Centre(Rect(b))), Button(2, false);
     CHECK((Ping(a) && Ping(b) && Ask(a, Q_ACTIONS) == 1 && Ask(b, Q_ACTIONS) == 0));

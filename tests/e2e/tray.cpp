@@ -19,15 +19,13 @@ TEST_CASE("the tray menus follow the state; a double click shows the main window
     PostMessageA(desk.main, WM_KEYDOWN, VK_ESCAPE, 0);
     const std::vector<std::string> full = {"&Options", "Show &Kov", "&Suspend", "", "&Minimize all"};
     REQUIRE(tray(WM_RBUTTONDOWN));
-    CHECK(menu.texts == full);
-    CHECK(menu.defaultId == IDM_OPTIONS);
+    CHECK((menu.texts == full && menu.defaultId == IDM_OPTIONS));
     // Chosen by its letter: suspended, and the menu then offers Enable.
     PostMessageA(desk.main, WM_CHAR, 's', 1);
     CHECK(WaitFor([&] { return desk.sh->Suspend == 1; }));
     desk.sh->UnMinAll.Count = 1;   // as after a minimize-all
     REQUIRE(tray(WM_RBUTTONDOWN));
-    CHECK(menu.texts[2] == "&Enable");
-    CHECK(menu.texts.back() == "&Undo minimize all");
+    CHECK((menu.texts[2] == "&Enable" && menu.texts.back() == "&Undo minimize all"));
     PostMessageA(desk.main, WM_CHAR, 'e', 1);
     CHECK(WaitFor([&] { return desk.sh->Suspend == 0; }));
     PostMessageA(desk.main, KM_TRAYICON, 0, WM_LBUTTONDBLCLK);
@@ -39,8 +37,7 @@ TEST_CASE("the tray menus follow the state; a double click shows the main window
     REQUIRE(about);
     CHECK(BoxText(about).find("Version 1.2 " KOV_ARCH_TEXT) != std::string::npos);
     Press(about, IDC_HELPBUTTON);
-    CHECK(Answer("Kov Warning", desk.kovw.dwProcessId) == "Cannot find README.KOV file.");
-    CHECK(IsWindow(about));
+    CHECK((Answer("Kov Warning", desk.kovw.dwProcessId) == "Cannot find README.KOV file." && IsWindow(about)));
 }
 
 TEST_CASE("every text of the About box and the options fits its control, at 144 and 96 dpi")

@@ -1,5 +1,4 @@
-// The library's window table, its mutexes and its log, linked in and run
-// against real windows and threads.
+// The library's window table, its mutexes and its log, linked in and run against real windows and threads.
 #include <doctest.h>
 #include "common/actions.h"
 #include "common/handles.h"
@@ -14,9 +13,7 @@ static int Probed;
 
 static LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (msg == WM_PROBE)
-        return ++Probed;
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
+    return msg == WM_PROBE ? ++Probed : DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
 static HWND Frame(HWND parent = NULL)
@@ -42,22 +39,17 @@ TEST_CASE("the window table")
     CHECK(SendMessageA(a, WM_PROBE, 0, 0) == 1);   // its own procedure, once
     // A released record is the next one taken.
     REQUIRE(FreeWindowIndex(b, FALSE) == 0);
-    CHECK(Runs(b, FrameProc));
-    CHECK(HookedWindowCnt == 2);
-    CHECK(FreeWindowIndex(b, FALSE) == -1);
-    REQUIRE(AllocWindowIndex(b, &id) == 0);
-    CHECK(id == 1);
+    CHECK((Runs(b, FrameProc) && HookedWindowCnt == 2 && FreeWindowIndex(b, FALSE) == -1));
+    CHECK((AllocWindowIndex(b, &id) == 0 && id == 1));
     // A group's buttons are found through the group.
     HWND group = Frame(), button = Frame(group);
     Win[0].hwndButtons = group;
-    CHECK(GetButtonWindowIndex(button, TRUE) == 0);
-    CHECK(GetButtonWindowIndex(button, FALSE) == -1);
+    CHECK((GetButtonWindowIndex(button, TRUE) == 0 && GetButtonWindowIndex(button, FALSE) == -1));
     // A destroyed frame releases its record; releasing all restores all.
     DestroyWindow(c);
     CHECK(GetWindowIndex(c) == -1);
     REQUIRE(FreeWindowIndex(0, TRUE) == 0);
-    CHECK(HookedWindowCnt == 0);
-    CHECK(Runs(a, FrameProc));
+    CHECK((HookedWindowCnt == 0 && Runs(a, FrameProc)));
 }
 
 // Another thread's try for the mutex, the result of its wait; it ends
@@ -79,8 +71,7 @@ static DWORD Other(const char *name, bool abandon)
 {
     Try t = {name, abandon, WAIT_FAILED};
     HANDLE thread = CreateThread(NULL, 0, TryMutex, &t, 0, NULL);
-    WaitForSingleObject(thread, 10000);
-    CloseHandle(thread);
+    WaitForSingleObject(thread, 10000), CloseHandle(thread);
     return t.wait;
 }
 
@@ -103,8 +94,7 @@ TEST_CASE("the mutexes: released for others; an abandoned one reported once, the
 TEST_CASE("the log writes the messages within its level")
 {
     char temp[MAX_PATH];
-    GetTempPathA(sizeof(temp), temp);
-    std::string file = std::string(temp) + "kovlog.txt";
+    std::string file = std::string(temp, GetTempPathA(sizeof(temp), temp)) + "kovlog.txt";
     DebugFileCS = file.c_str();
     DebugLevelCS = 2;
     for (int level = -1; level <= 4; level++)
@@ -112,8 +102,7 @@ TEST_CASE("the log writes the messages within its level")
     char text[128] = "";
     FILE *log = fopen(file.c_str(), "rb");
     REQUIRE(log);
-    text[fread(text, 1, sizeof(text) - 1, log)] = 0;
-    fclose(log);
+    text[fread(text, 1, sizeof(text) - 1, log)] = 0, fclose(log);
     CHECK(std::string(text) == "level -1\r\nlevel 0\r\nlevel 1\r\nlevel 2\r\n");
 }
 
@@ -131,8 +120,7 @@ TEST_CASE("a group made of a system button stacks itself once, not every half se
     REQUIRE(GetMessageA(&msg, group, WM_TIMER, WM_TIMER) > 0);
     DispatchMessageA(&msg);
     CHECK_FALSE(KillTimer(group, RESTACK_TIMER));   // gone with the first tick
-    FreeWindowIndex(0, TRUE);
-    DestroyWindow(frame);
+    FreeWindowIndex(0, TRUE), DestroyWindow(frame);
 }
 
 TEST_CASE("task-list letters never split a double-byte character")
@@ -145,8 +133,7 @@ TEST_CASE("task-list letters never split a double-byte character")
                              {" \x83\x41\x83\x43", "\x83\x41\x83\x43"}};     // nothing free
     for (const auto &row : rows) {
         char entry[32];
-        strcpy(entry, row[0]);
-        CHECK(std::string(AddMnemonic(entry, &context)) == row[1]);
+        CHECK(std::string(AddMnemonic(strcpy(entry, row[0]), &context)) == row[1]);
     }
     Sh->IsDBCS = 0;
 }
@@ -159,8 +146,7 @@ TEST_CASE("handles through 32 bits: the low half in, sign-extended out")
     for (const auto &row : rows) {
         HWND hwnd = (HWND)(ULONG_PTR)row.handle;   // in 32 bits, the low half of each
         CAPTURE(row.stored);
-        CHECK(HandleTo32(hwnd) == row.stored);
-        CHECK(HwndFrom32(row.stored) == hwnd);
+        CHECK((HandleTo32(hwnd) == row.stored && HwndFrom32(row.stored) == hwnd));
     }
 }
 
@@ -174,8 +160,7 @@ TEST_CASE("in a controller, the hooks pass on calls about another process's wind
     GetMsgHookProc(HC_ACTION, PM_REMOVE, (LPARAM)&msg);
     CHECK(msg.message == KM_NEWWINDOW);   // not taken
     MOUSEHOOKSTRUCT mouse = {{1, 1}, other};
-    CHECK(MouseHookProc(HC_ACTION, WM_MBUTTONDOWN, (LPARAM)&mouse) == 0);
-    CHECK((!Sh->TrappedMBtnDown && !Sh->hwndScroll));
+    CHECK((MouseHookProc(HC_ACTION, WM_MBUTTONDOWN, (LPARAM)&mouse) == 0 && !Sh->TrappedMBtnDown && !Sh->hwndScroll));
     Sh->hwndShutdownManager = other;
     MSG select = {other, WM_MENUSELECT, MAKEWPARAM(506, MF_HILITE)};
     SysMsgHookProc(MSGF_MENU, 0, (LPARAM)&select);

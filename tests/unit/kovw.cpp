@@ -1,5 +1,4 @@
-// kovw's pure logic: the command line, the exception file's parser, the
-// default user command.
+// kovw's pure logic: the command line, the exception file's parser, the default user command.
 #include <doctest.h>
 #include "controller/kovw.h"
 
@@ -15,26 +14,21 @@ static const std::string Usage =
 TEST_CASE("the command line")
 {
     // minimize before: 1 hidden, 2 hidden without a tray icon; quote: what the message quotes
-    struct Row { const char *line; int minimize, shown, suspend, debug, pause; const char *quote; };
+    struct Row { const char *line; int minimize, shown, suspend, debug, pause; const char *quote = nullptr; };
     const Row rows[] = {
-        {"kovw.exe", 1, 0, 0, 0, 0, nullptr}, {"-NM", 1, 1, 0, 0, 0, nullptr},
-        {"/S/NM", 1, 1, 1, 0, 0, nullptr}, {"/SNM", 1, 1, 1, 0, 0, nullptr},
-        {"S", 1, 0, 0, 0, 0, nullptr},   // nothing counts before a separator
-        {"/S", 2, 0, 0, 0, 0, nullptr}, {"/NM /S", 2, 1, 1, 0, 0, nullptr},
-        {"/S /NM", 2, 1, 0, 0, 0, nullptr}, {"/P5 /S", 1, 0, 0, 0, 5, nullptr},
-        {"/P-3", 1, 0, 0, 0, 0, nullptr}, {"/P99999999999", 1, 0, 0, 0, PAUSE_MAX_SECONDS, nullptr},
-        {"/D12S", 1, 0, 1, 12, 0, nullptr}, {"/X", 1, 0, 0, 0, 0, "/X"},
-        {"/X /S", 1, 0, 1, 0, 0, "/X /S"}, {"/N /S", 1, 0, 1, 0, 0, "/N /S"},
-        {"/S -Q9 /NM", 1, 1, 1, 0, 0, "-Q9 /NM"},
-    };
+        {"kovw.exe", 1, 0, 0, 0, 0}, {"-NM", 1, 1, 0, 0, 0}, {"/S/NM", 1, 1, 1, 0, 0}, {"/SNM", 1, 1, 1, 0, 0},
+        {"S", 1, 0, 0, 0, 0},   // nothing counts before a separator
+        {"/S", 2, 0, 0, 0, 0}, {"/NM /S", 2, 1, 1, 0, 0}, {"/S /NM", 2, 1, 0, 0, 0}, {"/P5 /S", 1, 0, 0, 0, 5},
+        {"/P-3", 1, 0, 0, 0, 0}, {"/P99999999999", 1, 0, 0, 0, PAUSE_MAX_SECONDS}, {"/D12S", 1, 0, 1, 12, 0},
+        {"/X", 1, 0, 0, 0, 0, "/X"}, {"/X /S", 1, 0, 1, 0, 0, "/X /S"}, {"/N /S", 1, 0, 1, 0, 0, "/N /S"},
+        {"/S -Q9 /NM", 1, 1, 1, 0, 0, "-Q9 /NM"}};
     for (const Row &row : rows) {
         CAPTURE(row.line);
         StartupArgs args = {row.minimize, 0, 0, 0};
         char message[ARGS_MESSAGE_SIZE];
         CHECK(ScanArgs(row.line, &args, message, sizeof(message)) == (row.quote != nullptr));
-        CHECK((args.Minimize == STARTUP_SHOWN) == (row.shown != 0));
-        CHECK((args.Suspend == row.suspend && args.DebugLevel == row.debug &&
-               args.PauseSeconds == row.pause));
+        CHECK(((args.Minimize == STARTUP_SHOWN) == (row.shown != 0) && args.Suspend == row.suspend &&
+               args.DebugLevel == row.debug && args.PauseSeconds == row.pause));
         if (row.quote)
             CHECK(message == "Option: " + std::string(row.quote) + Usage);
     }
@@ -117,8 +111,7 @@ static BOOL WINAPI FailingRename(LPCSTR, LPCSTR)
 TEST_CASE("a save cut off where Windows 95 renames keeps the new file, which the next start takes")
 {
     char temp[MAX_PATH];
-    GetTempPathA(sizeof(temp), temp);
-    std::string home = std::string(temp) + "kov95\\";
+    std::string home = std::string(temp, GetTempPathA(sizeof(temp), temp)) + "kov95\\";
     CreateDirectoryA(home.c_str(), NULL);
     strcpy(szOptIniName, (home + "kovopt.ini").c_str());
     strcpy(szXceptIniName, (home + "kovxcept.ini").c_str());

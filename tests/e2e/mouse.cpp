@@ -75,13 +75,14 @@ static void Move(POINT at, HWND logging = NULL)
 }
 
 // Steps of 20 pixels (u d l r) and the middle button: pressed (P), released (R), clicked (c),
-// clicked as the second click of a double click (D).
-static void Gesture(POINT at, const char *steps)
+// clicked as the second click of a double click (D). Over a logging window each move is waited for,
+// lest the system merge it with the next.
+static void Gesture(POINT at, const char *steps, HWND logging = NULL)
 {
     for (const char *s = steps; *s; s++) {
         at.x += 20 * ((*s == 'r') - (*s == 'l')), at.y += 20 * ((*s == 'd') - (*s == 'u'));
         if (strchr("udlr", *s))
-            Move(at);
+            Move(at, logging);
         if (strchr("PcD", *s))
             Button(2, true, *s == 'D');
         if (strchr("RcD", *s))
@@ -116,9 +117,9 @@ TEST_CASE("scroll gestures: a page on a click, pages or the top or end on a doub
         Move({at.x ^ 1, at.y}, hwnd), Words.clear();
         desk.sh->MouseDirection = 0;
         desk.sh->LastMousePos.x = at.x, desk.sh->LastMousePos.y = at.y;
-        Gesture(at, steps);
+        Gesture(at, steps, hwnd);
         if (then)
-            then(), Gesture({at.x, at.y + 20 * (int)strlen(steps)}, more);
+            then(), Gesture({at.x, at.y + 20 * (int)strlen(steps)}, more, hwnd);
         Move({at.x, at.y ^ 1}, hwnd);
         return Words;
     };

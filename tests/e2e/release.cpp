@@ -4,7 +4,6 @@
 #include <tlhelp32.h>
 
 #include <map>
-
 #include "common/version.h"
 #include "kt.h"
 
@@ -51,14 +50,6 @@ static Snapshot Now()
     Files("C:\\", s), Keys(HKEY_CURRENT_USER, "HKCU\\", "", s), Keys(HKEY_LOCAL_MACHINE, "HKLM\\", "Software", s);
     return s;
 }
-static std::vector<std::string> Written(const Snapshot &before, const Snapshot &after)
-{
-    std::vector<std::string> names;
-    for (const auto &[name, what] : after)
-        if (!before.count(name) || before.at(name) != what)
-            names.push_back(name);
-    return names;
-}
 
 static HANDLE Start(std::string line, const char *dir = NULL)
 {
@@ -75,33 +66,22 @@ static DWORD RunWait(const std::string &line)
     CHECK(WaitForSingleObject(process, 60000) == WAIT_OBJECT_0);
     return GetExitCodeProcess(process, &code), CloseHandle(process), code;
 }
-// A folder of the build tree as the machine's own programs name it.
-static std::string UnixPath(std::string path)
+static std::string UnixPath(std::string path)   // of a folder on Z:, the machine's root
 {
-    std::replace(path.begin(), path.end(), '\\', '/');
-    return path.substr(2);   // on Z:, the root
+    return std::replace(path.begin(), path.end(), '\\', '/'), path.substr(2);
 }
-// Runs a shell command of the machine's own and waits for it to be done.
-static void Unix(const std::string &command)
+static void Unix(const std::string &command)   // a shell command of the machine's own, waited for
 {
     std::string mark = Bin() + "unix-done", line = "/bin/sh -c \"" + command + " && touch " + UnixPath(mark) + "\"";
-    DeleteFileA(mark.c_str());
     STARTUPINFOA si = {sizeof(si)};
-    PROCESS_INFORMATION pi = {};   // Wine gives no process handle for it
-    REQUIRE(CreateProcessA("Z:\\bin\\sh", &line[0], NULL, NULL, 0, 0, NULL, NULL, &si, &pi));
+    PROCESS_INFORMATION pi = {};   // Wine gives no process handle for it, and a thread handle not to close
+    REQUIRE((DeleteFileA(mark.c_str()), CreateProcessA("Z:\\bin\\sh", &line[0], 0, 0, 0, 0, 0, 0, &si, &pi)));
     REQUIRE(WaitFor([&] { return Exists(mark); }));
-}
-
-// The program a shortcut starts: the local path it holds, as the shell follows it.
-static bool Starts(const std::string &shortcut, const std::string &exe)
-{
-    return Slurp(shortcut).find(exe + '\0') != std::string::npos;
 }
 static std::string ShellFolder(int csidl)
 {
     char path[MAX_PATH] = "";
-    SHGetSpecialFolderPathA(NULL, path, csidl, FALSE);
-    return path + std::string("\\");
+    return SHGetSpecialFolderPathA(NULL, path, csidl, FALSE), path + std::string("\\");
 }
 // The Kov of this folder, started as the shortcut does: it runs, with its tray icon.
 static HANDLE StartKov(const std::string &exe)
@@ -125,8 +105,7 @@ static bool KovRuns()
     bool any = false;
     for (BOOL more = Process32First(snap, &p); more; more = Process32Next(snap, &p))
         any |= !_stricmp(p.szExeFile, "kovw.exe") || !_stricmp(p.szExeFile, "kovw64.exe");
-    CloseHandle(snap);
-    return any;
+    return CloseHandle(snap), any;
 }
 
 // A binary's section names, the debug link's with the file it names and that file's checksum.
@@ -144,29 +123,25 @@ static std::string Sections(const std::string &pe)
     }
     return names;
 }
-static std::string DebugLink(const std::string &file, const std::string &debug)
-{
-    auto crc32 = (DWORD(WINAPI *)(DWORD, const BYTE *, INT))GetProcAddress(GetModuleHandleA("ntdll"), "RtlComputeCrc32");
-    return " .gnu_debuglink " + file + "@" + std::to_string(crc32(0, (const BYTE *)debug.data(), (INT)debug.size()));
-}
 
 TEST_CASE("installed silently, over a running Kov, uninstalled: files, shortcuts, settings; the archive")
 {
     BOOL wow64 = FALSE;
     bool x64 = sizeof(void *) == 8 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
-    std::vector<std::string> programs = {"kovw.exe", "kovhook.dll"};
-    if (x64)   // the 64-bit pair only on a 64-bit Windows
-        programs.insert(programs.end(), {"kovw64.exe", "kovhook64.dll"});
+    std::vector<std::string> binaries = {"kovw.exe", "kovhook.dll", "kovw64.exe", "kovhook64.dll"}, programs = binaries;
+    programs.erase(programs.begin() + (x64 ? 4 : 2), programs.end());   // the 64-bit pair only on a 64-bit Windows
     // The archive, unpacked with its symbols: stripped binaries, each linked to its debug file.
     std::string unpacked = Bin() + "unpacked\\", symbols = Bin() + "symbols\\";
     Unix("rm -rf " + UnixPath(unpacked) + " " + UnixPath(symbols) + " && unzip -q " + UnixPath(Dist() + Release) +
          ".zip -d " + UnixPath(unpacked) + " && unzip -q " + UnixPath(Dist() + Release) + "-symbols.zip -d " +
          UnixPath(symbols));
-    for (const char *name : {"kovw.exe", "kovhook.dll", "kovw64.exe", "kovhook64.dll"}) {
+    auto crc32 = (DWORD(WINAPI *)(DWORD, const BYTE *, INT))GetProcAddress(GetModuleHandleA("ntdll"), "RtlComputeCrc32");
+    for (const std::string &name : binaries) {
         CAPTURE(name);
-        std::string sections = Sections(Slurp(unpacked + name)), debug = name + std::string(".debug");
+        std::string sections = Sections(Slurp(unpacked + name)), debug = Slurp(symbols + name + ".debug");
         CHECK(sections.find(" .debug") == std::string::npos);
-        CHECK(sections.find(DebugLink(debug, Slurp(symbols + debug))) != std::string::npos);
+        const DWORD crc = crc32(0, (const BYTE *)debug.data(), (INT)debug.size());
+        CHECK(sections.find(" .gnu_debuglink " + name + ".debug@" + std::to_string(crc)) != std::string::npos);
     }
     CloseKov(StartKov(unpacked + programs[x64 ? 2 : 0]));   // it runs from there
 
@@ -183,25 +158,22 @@ TEST_CASE("installed silently, over a running Kov, uninstalled: files, shortcuts
     Snapshot before = Now();
     REQUIRE(RunWait(setup) == 0);
     CHECK(installed());
-    for (const std::string &name : Written(before, Now())) {   // theirs, or a folder or key made for them
-        CAPTURE(name);
-        CHECK(std::any_of(ours.begin(), ours.end(), [&](auto &o) { return !o.find(name) || !name.find(o); }));
-    }
-    CHECK(Starts(menu, controller));
-    CHECK(Starts(startup, controller));
+    for (const auto &[name, what] : Now())   // what was written: theirs, or a folder or key made for them
+        if (!before.count(name) || before.at(name) != what)
+            CHECK_MESSAGE(std::any_of(ours.begin(), ours.end(), [&](auto &o) { return !o.find(name) || !name.find(o); }), name);
+    for (const std::string &shortcut : {menu, startup})   // the local path it holds, as the shell follows it
+        CHECK(Slurp(shortcut).find(controller + '\0') != std::string::npos);
     char uninstall[MAX_PATH] = "";
-    DWORD size = sizeof(uninstall);
+    DWORD size = sizeof(uninstall), code = 1;
     CHECK(!RegGetValueA(HKEY_CURRENT_USER, uninstallKey, "QuietUninstallString", RRF_RT_REG_SZ, NULL, uninstall, &size));
 
     // Changed settings, and a second install while Kov runs: Kov closed as from its window.
     CloseKov(StartKov(controller));
     std::string settings = Slurp(options);
     Put32(settings, offsetof(OptionsRecord, ScrollPages), 9);
-    Spit(options, settings);
+    Spit(options, settings), Spit(dir + "\\readme.kov", "an older version's");
     HANDLE kov = StartKov(controller);
-    Spit(dir + "\\readme.kov", "an older version's");
     REQUIRE(RunWait(setup) == 0);
-    DWORD code = 1;
     CHECK((WaitForSingleObject(kov, 0) == WAIT_OBJECT_0 && GetExitCodeProcess(kov, &code) && code == 0));
     CHECK_FALSE(KovRuns());
     CHECK(Slurp(options) == settings);
@@ -216,8 +188,7 @@ TEST_CASE("installed silently, over a running Kov, uninstalled: files, shortcuts
     for (const std::string &name : programs)
         CHECK_MESSAGE(!Exists(dir + "\\" + name), name);
     CHECK_FALSE((Exists(menu) || Exists(startup)));
-    HKEY key;
-    CHECK(RegOpenKeyA(HKEY_CURRENT_USER, uninstallKey, &key) != ERROR_SUCCESS);
+    CHECK(RegGetValueA(HKEY_CURRENT_USER, uninstallKey, "DisplayName", RRF_RT_ANY, 0, 0, 0) != ERROR_SUCCESS);
     CHECK(Slurp(options) == settings);
     CHECK(Slurp(dir + "\\kovxcept.ini") == xcept);
 }

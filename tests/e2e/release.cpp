@@ -9,9 +9,8 @@
 
 using namespace kt;
 
-static const std::string Release = "kov-" KOV_VERSION_TEXT;
 static bool Exists(const std::string &path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-static std::string Dist() { return Bin() + "..\\dist\\"; }   // the package test writes it
+static std::string Dist() { return Bin() + "..\\dist\\kov-" KOV_VERSION_TEXT; }   // as the package test names it
 
 // Every file and folder under C:\ and every registry value under HKCU and HKLM\Software, with
 // what it holds, so that two snapshots show what was written in between.
@@ -132,8 +131,8 @@ TEST_CASE("installed silently, over a running Kov, uninstalled: files, shortcuts
     programs.erase(programs.begin() + (x64 ? 4 : 2), programs.end());   // the 64-bit pair only on a 64-bit Windows
     // The archive, unpacked with its symbols: stripped binaries, each linked to its debug file.
     std::string unpacked = Bin() + "unpacked\\", symbols = Bin() + "symbols\\";
-    Unix("rm -rf " + UnixPath(unpacked) + " " + UnixPath(symbols) + " && unzip -q " + UnixPath(Dist() + Release) +
-         ".zip -d " + UnixPath(unpacked) + " && unzip -q " + UnixPath(Dist() + Release) + "-symbols.zip -d " +
+    Unix("rm -rf " + UnixPath(unpacked) + " " + UnixPath(symbols) + " && unzip -q " + UnixPath(Dist()) +
+         ".zip -d " + UnixPath(unpacked) + " && unzip -q " + UnixPath(Dist()) + "-symbols.zip -d " +
          UnixPath(symbols));
     auto crc32 = (DWORD(WINAPI *)(DWORD, const BYTE *, INT))GetProcAddress(GetModuleHandleA("ntdll"), "RtlComputeCrc32");
     for (const std::string &name : binaries) {
@@ -145,7 +144,7 @@ TEST_CASE("installed silently, over a running Kov, uninstalled: files, shortcuts
     }
     CloseKov(StartKov(unpacked + programs[x64 ? 2 : 0]));   // it runs from there
 
-    std::string dir = "C:\\Tools\\Kov", setup = "\"" + Dist() + Release + "-setup.exe\" /S /D=" + dir;
+    std::string dir = "C:\\Tools\\Kov", setup = "\"" + Dist() + "-setup.exe\" /S /D=" + dir;
     std::string menu = ShellFolder(CSIDL_PROGRAMS) + "Kov.lnk", startup = ShellFolder(CSIDL_STARTUP) + "Kov.lnk";
     std::string controller = dir + "\\" + programs[x64 ? 2 : 0], options = dir + "\\kovopt.ini";
     const char *uninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kov";

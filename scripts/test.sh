@@ -57,5 +57,5 @@ if [[ ${#runs[@]} -eq 0 ]]; then
 fi
 # One run of CTest over the architectures' trees, so that they share its jobs.
 printf 'subdirs("%s")\n' "${runs[@]}" >"$build/CTestTestfile.cmake"
-ctest --test-dir "$build" --output-on-failure -j "${KOV_TEST_JOBS:-3}" "$@" || failed=1
+ctest --test-dir "$build" --output-on-failure -j "${KOV_TEST_JOBS:-2}" "$@" || failed=1
 exit $failed

@@ -120,7 +120,7 @@ TEST_CASE("Shift rolls every window, a gesture only its own; release rolls all d
     desk.op->MouseAction[SLOT_MIDDLE].ActionId = ACTION_ROLLUP;
     {
         Hold shift("shift");
-        Xdo("mousemove 180 270 click 2");
+        Click({180, 270}, 2);
         CHECK(WaitFor([&] { return up(frames[0]); }));
         CHECK((Ping(frames[1]) && Ping(frames[2]) && !up(frames[1]) && !up(frames[2])));
     }

@@ -9,10 +9,10 @@ static const std::string Probe32 = Bin() + "..\\..\\x86\\bin\\probe.exe";
 // Where the other architecture's programs run beside this one's (test.sh says).
 #define BOTH doctest::skip(!(sizeof(void *) == 8 && strstr(getenv("KOV_ARCHS_RUN") ?: "", "x86")))
 
-// A probe of each architecture: 64-bit first.
+// A probe of each architecture: 64-bit first; each logs its own input, whichever Kov is the main.
 static std::vector<HWND> Pair(Desk &desk, const std::string &args)
 {
-    return {desk.Probe(args + " --rect 40,120,400,300"), desk.Probe(args + " --rect 520,120,400,300", Probe32)};
+    return {desk.Probe(args + " --spy --rect 40,120,400,300"), desk.Probe(args + " --spy --rect 520,120,400,300", Probe32)};
 }
 
 static HWND GroupOf(HWND frame)

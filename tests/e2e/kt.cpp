@@ -128,28 +128,112 @@ bool Ping(HWND probe)
     return answered;
 }
 
-void MoveTo(POINT at)
+static volatile SpyInputLog *Inputs()
 {
-    // At the display: a pointer moved by SendInput can come back a moment later to where the display has
-    // it. A move can be lost while the active window changes: made again.
-    REQUIRE(WaitFor([&] {
+    static volatile SpyInputLog *log;
+    if (!log) {   // before Kov's hooks, for the scene's first move
+        HMODULE spy = LoadLibraryA((Bin() + "spy.dll").c_str());
+        REQUIRE((spy && ((BOOL(*)(DWORD))GetProcAddress(spy, "SpyOnInput"))(0)));
+        log = ((volatile SpyInputLog * (*)(void)) GetProcAddress(spy, "SpyInputs"))();
+    }
+    return log;
+}
+
+// The newest whole entry that matches.
+static bool Newest(const std::function<bool(const SpyInput &)> &match, SpyInput *found)
+{
+    volatile SpyInputLog *log = Inputs();
+    for (long last = log->next, n = last; n > 0 && n > last - SPY_INPUTS; n--) {
+        volatile SpyInput *e = &log->at[n % SPY_INPUTS];
+        SpyInput copy = {e->serial, e->thread, e->hwnd, e->message, e->x, e->y, e->hit, e->tag, e->how};
+        if (copy.serial == n && e->serial == n && match(copy))
+            return *found = copy, true;
+    }
+    return false;
+}
+
+static std::string Described(HWND hwnd) { return "class " + (hwnd ? Class(hwnd) : std::string("(none)")); }
+
+static std::string Described(const SpyInput &e)
+{
+    static const char *names[] = {"MOUSEMOVE", "LBUTTONDOWN", "LBUTTONUP", "LBUTTONDBLCLK", "RBUTTONDOWN",
+                                  "RBUTTONUP", "RBUTTONDBLCLK", "MBUTTONDOWN", "MBUTTONUP", "MBUTTONDBLCLK"};
+    bool nc = e.message < WM_MOUSEFIRST;
+    UINT i = e.message - (nc ? WM_NCMOUSEMOVE : WM_MOUSEFIRST);
+    char text[160];
+    snprintf(text, sizeof(text), " as WM_%s%s (hit-test %d) at (%d, %d) in thread %u", nc ? "NC" : "",
+             i < 10 ? names[i] : std::to_string(e.message).c_str(), e.hit, e.x, e.y, e.thread);
+    return Described(HwndFrom32(e.hwnd)) + text;
+}
+
+static bool IsMove(const SpyInput &e) { return e.message == WM_MOUSEMOVE || e.message == WM_NCMOUSEMOVE; }
+
+static POINT Aim;   // where the pointer was last put: where presses go
+
+void MoveTo(POINT at, HWND want)
+{
+    SpyInput last = {};
+    // The newest move there: one made before, by another thread, can be taken after it.
+    auto taken = [&](long after) {
+        return Newest([&](const SpyInput &e) { return IsMove(e) && e.x == at.x && e.y == at.y; }, &last) &&
+               last.serial > after && (!want || HwndFrom32(last.hwnd) == want);
+    };
+    bool there = taken(0) && PointerAt(at);
+    long after = there ? 0 : Inputs()->next;
+    if (!there)
         Xdo("mousemove " + std::to_string(at.x) + " " + std::to_string(at.y));
-        return WaitFor([&] { return PointerAt(at); }, 300);
-    }));
+    // No program hears the pointer over the bare display around windows of their own: the display's
+    // word then. Elsewhere the thread under the pointer has taken the move (and a window that went
+    // on top of it, once it did, as the display's crossing is a move too).
+    bool silent = OwnWindows() && WindowFromPoint(at) == GetDesktopWindow();
+    REQUIRE_MESSAGE(WaitFor([&] { return silent ? PointerAt(at) : taken(after); }, 10000),
+                    "the pointer did not reach (" << at.x << ", " << at.y << ")" << (want ? " over " + Described(want) : "")
+                    << "; the last move there went to " << (last.serial ? Described(last) : "nothing"));
+    Aim = at;
+}
+
+std::string Send(int button, bool down, bool doubleClick)
+{
+    static DWORD pressed[3];   // stamped
+    static HWND took[3];
+    static unsigned tags;
+    HWND want = WindowFromPoint(Aim), desktop = GetDesktopWindow();
+    char where[64];
+    snprintf(where, sizeof(where), "(%d, %d)", (int)Aim.x, (int)Aim.y);
+    if (down && want == desktop)
+        return std::string("no window at ") + where + " to take the press";
+    // The stamp decides what the system takes for a double click, whatever the scheduling.
+    DWORD time = GetTickCount(), gap = GetDoubleClickTime();
+    if (down)
+        time = pressed[button] = doubleClick ? pressed[button] + 1 : std::max(time, pressed[button] + gap + 1);
+    static const DWORD flags[3][2] = {{MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN},
+                                      {MOUSEEVENTF_RIGHTUP, MOUSEEVENTF_RIGHTDOWN},
+                                      {MOUSEEVENTF_MIDDLEUP, MOUSEEVENTF_MIDDLEDOWN}};
+    INPUT input = {INPUT_MOUSE};
+    input.mi.dx = (Aim.x * 65536 + GetSystemMetrics(SM_CXSCREEN) - 1) / GetSystemMetrics(SM_CXSCREEN);
+    input.mi.dy = (Aim.y * 65536 + GetSystemMetrics(SM_CYSCREEN) - 1) / GetSystemMetrics(SM_CYSCREEN);
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | flags[button][down];
+    input.mi.time = time;
+    input.mi.dwExtraInfo = 0x4B540000 | (++tags & 0xFFFF);
+    const char *what = down ? "the press at " : "the release at ";
+    if (SendInput(1, &input, sizeof(INPUT)) != 1)
+        return std::string("SendInput refused ") + what + where;
+    SpyInput e;
+    if (!WaitFor([&] { return Newest([&](const SpyInput &e) { return e.tag == input.mi.dwExtraInfo; }, &e); }, 10000))
+        return what + std::string(where) + " for " + Described(want) + " reached no window";
+    HWND to = HwndFrom32(e.hwnd);
+    GUITHREADINFO gui = {sizeof(gui)};   // or the window that holds the mouse
+    bool held = GetGUIThreadInfo(e.thread, &gui) && (to == gui.hwndCapture || to == gui.hwndMenuOwner);
+    if (to != want && !held && (down || to != took[button]))
+        return what + std::string(where) + " for " + Described(want) + " went to " + Described(e);
+    took[button] = down ? to : took[button];
+    return "";
 }
 
 void Button(int button, bool down, bool doubleClick)
 {
-    static DWORD pressed[3];
-    if (down && !doubleClick)
-        WaitFor([&] { return GetTickCount() - pressed[button] > GetDoubleClickTime() + 100; });
-    pressed[button] = down ? GetTickCount() : pressed[button];
-    static const DWORD flags[3][2] = {{MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN},
-                                      {MOUSEEVENTF_RIGHTUP, MOUSEEVENTF_RIGHTDOWN},
-                                      {MOUSEEVENTF_MIDDLEUP, MOUSEEVENTF_MIDDLEDOWN}};
-    INPUT press = {INPUT_MOUSE};
-    press.mi.dwFlags = flags[button][down];
-    SendInput(1, &press, sizeof(INPUT));
+    std::string problem = Send(button, down, doubleClick);
+    REQUIRE_MESSAGE(problem.empty(), problem);
 }
 
 void Click(POINT at, int button, int times)
@@ -161,16 +245,25 @@ void Click(POINT at, int button, int times)
 
 void Xdo(const std::string &words)
 {
-    std::string line = "/usr/bin/xdotool " + words;
+    // Wine starts a Linux program without a process handle to wait on (and the thread handle is whatever
+    // lay in Wine's own variable: closed, it could be one of this process's). A shell says when it is done.
+    static int calls;
+    const char *prefix = getenv("WINEPREFIX");
+    REQUIRE_MESSAGE(prefix, "no WINEPREFIX for xdotool's answers");
+    std::string done = std::string(prefix) + "/xdo" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++calls);
+    std::string line = "/bin/sh -c \"/usr/bin/xdotool " + words + "; echo $? >'" + done + ".new' && mv '" + done +
+                       ".new' '" + done + "'\"";
+    std::string answer = "Z:" + done;
+    std::replace(answer.begin(), answer.end(), '/', '\\');
     STARTUPINFOA si = {sizeof(si)};
-    // Wine starts a Linux program without a process handle, and its thread handle is whatever lay in Wine's
-    // own variable: closed, it could be one of this process's (seen: the thread's desktop, and with it the
-    // foreground).
     PROCESS_INFORMATION pi = {};
-    REQUIRE(CreateProcessA("Z:\\usr\\bin\\xdotool", &line[0], NULL, NULL, 0, 0, NULL, NULL, &si, &pi));
-    WaitForSingleObject(pi.hProcess, 10000);
+    REQUIRE(CreateProcessA("Z:\\bin\\sh", &line[0], NULL, NULL, 0, 0, NULL, NULL, &si, &pi));
     if (pi.hProcess)
         CloseHandle(pi.hThread), CloseHandle(pi.hProcess);
+    std::string code;
+    REQUIRE_MESSAGE(WaitFor([&] { return !(code = Slurp(answer)).empty(); }, 10000), "xdotool " << words << " did not finish");
+    DeleteFileA(answer.c_str());
+    REQUIRE_MESSAGE(code == "0\n", "xdotool " << words << " failed: " << code);
 }
 
 COLORREF Pixel(int x, int y)
@@ -384,10 +477,8 @@ std::vector<std::pair<int, RECT>> Buttons(HWND group)
 
 POINT ButtonAt(HWND group, int i)
 {
-    POINT at = Centre(Buttons(group)[i].second);
-    auto onTop = [&] { return GetParent(WindowFromPoint(at)) == group; };
-    REQUIRE(WaitFor([&] { return onTop() && (Sleep(600), onTop()); }));
-    return at;
+    auto [id, rect] = Buttons(group).at(i);
+    return MoveTo(Centre(rect), GetDlgItem(group, id)), Centre(rect);
 }
 
 }  // namespace kt

@@ -65,10 +65,14 @@ inline void Kill(HANDLE process) { TerminateProcess(process, 1), WaitForSingleOb
 int Ask(HWND probe, int what);
 bool Ping(HWND probe);   // returns once everything posted before is handled
 
-// Input as the user gives it. The pointer moved and keys held at the display itself: under Wine
-// a key pressed with SendInput is forgotten when the pointer moves.
-// A press waits until it can be no double click, unless it is meant to be.
-void MoveTo(POINT at);
+// Input as the user gives it, each confirmed where it lands by the input log every program keeps
+// (spy.dll): the pointer moved at the display, where keys are held too (under Wine a key pressed with
+// SendInput is forgotten when the pointer moves), and xdotool waited for; a press or release where the
+// pointer was put, stamped so that it is a double click exactly when meant to be.
+// MoveTo returns once the thread under the pointer (the one of want, when given) has taken the move;
+// Button once the window under the pointer (for a release: or the one pressed) has taken the input.
+void MoveTo(POINT at, HWND want = NULL);
+std::string Send(int button, bool down, bool doubleClick = false);   // what went wrong, if anything
 void Button(int button, bool down, bool doubleClick = false);   // 0 left, 1 right, 2 middle
 void Click(POINT at, int button = 0, int times = 1);
 void Xdo(const std::string &words);
@@ -77,9 +81,14 @@ struct Hold {   // "shift" or "ctrl", down until the end of the block
     {
         Xdo("keydown " + this->key);
         // Down for every program only once a Wine program has taken it in.
-        CHECK(WaitFor([&] { return GetAsyncKeyState(*key == 's' ? VK_SHIFT : VK_CONTROL) < 0; }));
+        CHECK(WaitFor([&] { return Down(); }));
     }
-    ~Hold() { Xdo("keyup " + key); }
+    ~Hold()
+    {
+        Xdo("keyup " + key);
+        CHECK(WaitFor([&] { return !Down(); }));
+    }
+    bool Down() const { return GetAsyncKeyState(key[0] == 's' ? VK_SHIFT : VK_CONTROL) < 0; }
     std::string key;
 };
 COLORREF Pixel(int x, int y);
@@ -157,8 +166,8 @@ std::vector<HWND> GroupsOf(HWND frame);
 
 // The group's buttons left to right: control id and screen rectangle.
 std::vector<std::pair<int, RECT>> Buttons(HWND group);
-// Where to click button i, once the group stays on top of its frame: under Wine a frame that
-// becomes active is raised over its group until the group restacks itself, in half a second.
+// The pointer put on button i, once that button takes the move: under Wine a frame that becomes
+// active is raised over its group until the group restacks itself; where it is.
 POINT ButtonAt(HWND group, int i);
 
 }  // namespace kt

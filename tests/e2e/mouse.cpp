@@ -7,7 +7,6 @@ using namespace kt;
 // horizontal, vertical scroll), wParam in hex, v when aimed at the vertical scroll-bar control,
 // and a key's lParam. The library works for them while a wait takes this thread's messages.
 static std::string Words;
-static LPARAM LastMove;
 static HWND Bar;
 
 static LRESULT CALLBACK Logging(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -19,7 +18,6 @@ static LRESULT CALLBACK Logging(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         snprintf(word, sizeof(word), key ? "%c%X%s:%lX " : "%c%X%s ",
                  "kKHV"[(msg & 1) | (msg >> 3 & 2)], (unsigned)wParam, to, (long)lParam);
     Words += word;
-    LastMove = msg == WM_MOUSEMOVE ? lParam : LastMove;
     return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
@@ -41,7 +39,7 @@ static HWND LoggingWindow(int x, int max, bool bars = false)
 
 // A window of a thread of its own, counting the line scrolls up it gets and the ticks of its
 // thread's own timer if it has one (a thread's first: under Wine the same number in every thread).
-struct Lane { RECT rect; bool timer; volatile LONG scrolls, ticks; HANDLE thread; DWORD id; };
+struct Lane { RECT rect; bool timer; volatile LONG scrolls, ticks; HANDLE thread; DWORD id; HWND hwnd; };
 
 static LRESULT CALLBACK LaneProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
@@ -55,7 +53,7 @@ static DWORD WINAPI LaneThread(void *param)
 {
     Lane *lane = (Lane *)param;
     const RECT &r = lane->rect;
-    HWND hwnd = CreateWindowExA(lane->timer ? WS_EX_TOPMOST : 0, "Lane", "", WS_POPUP | WS_VISIBLE,
+    HWND hwnd = lane->hwnd = CreateWindowExA(lane->timer ? WS_EX_TOPMOST : 0, "Lane", "", WS_POPUP | WS_VISIBLE,
                                 r.left, r.top, r.right - r.left, r.bottom - r.top, 0, 0, 0, 0);
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, (LONG_PTR)lane);
     if (lane->timer)
@@ -66,23 +64,14 @@ static DWORD WINAPI LaneThread(void *param)
     return 0;
 }
 
-// Over a logging window, once it has taken the move, and so what came and was posted before.
-static void Move(POINT at, HWND logging = NULL)
-{
-    MoveTo(at);
-    ScreenToClient(logging, &at);
-    REQUIRE((!logging || WaitFor([&] { return LastMove == MAKELPARAM(at.x, at.y); })));
-}
-
 // Steps of 20 pixels (u d l r) and the middle button: pressed (P), released (R), clicked (c),
-// clicked as the second click of a double click (D). Over a logging window each move is waited for,
-// lest the system merge it with the next.
-static void Gesture(POINT at, const char *steps, HWND logging = NULL)
+// clicked as the second click of a double click (D).
+static void Gesture(POINT at, const char *steps)
 {
     for (const char *s = steps; *s; s++) {
         at.x += 20 * ((*s == 'r') - (*s == 'l')), at.y += 20 * ((*s == 'd') - (*s == 'u'));
         if (strchr("udlr", *s))
-            Move(at, logging);
+            MoveTo(at);
         if (strchr("PcD", *s))
             Button(2, true, *s == 'D');
         if (strchr("RcD", *s))
@@ -114,13 +103,13 @@ TEST_CASE("scroll gestures: a page on a click, pages or the top or end on a doub
     // The words of a gesture over hwnd (and of what is done after its first steps).
     auto scroll = [&](HWND hwnd, const char *steps, std::function<void()> then = {}, const char *more = "") {
         POINT at = Centre(Rect(hwnd));
-        Move({at.x ^ 1, at.y}, hwnd), Words.clear();
+        MoveTo({at.x ^ 1, at.y}), Words.clear();
         desk.sh->MouseDirection = 0;
         desk.sh->LastMousePos.x = at.x, desk.sh->LastMousePos.y = at.y;
-        Gesture(at, steps, hwnd);
+        Gesture(at, steps);
         if (then)
-            then(), Gesture({at.x, at.y + 20 * (int)strlen(steps)}, more, hwnd);
-        Move({at.x, at.y ^ 1}, hwnd);
+            then(), Gesture({at.x, at.y + 20 * (int)strlen(steps)}, more);
+        MoveTo({at.x, at.y ^ 1});
         return Words;
     };
     for (const auto &[hwnd, pages, flags, steps, words] : rows) {
@@ -150,11 +139,11 @@ TEST_CASE("scroll gestures: a page on a click, pages or the top or end on a doub
         {{mid, 0}, {top, 1}, {{mid.x, r.top - 10}, 0}},
         {{mid, 0}, {top, 1}, {{mid.x, r.top - 5}, 1}}};
     for (const auto &drag : drags) {
-        Move({drag[0].first.x ^ 1, drag[0].first.y}, own), Button(2, true);
+        MoveTo({drag[0].first.x ^ 1, drag[0].first.y}), Button(2, true);
         for (size_t i = 1; i < drag.size(); i++) {
             DWORD start = GetTickCount();
             long ticks = drag[i].second ? 6 : 1;
-            Words.clear(), Move(drag[i].first);
+            Words.clear(), MoveTo(drag[i].first);
             CHECK(WaitFor([&] { return std::count(Words.begin(), Words.end(), '8') >= ticks; }));
             CHECK((ticks > 1 ? GetTickCount() - start >= 450 : WaitFor([&] { return !timer; })));
         }
@@ -169,7 +158,7 @@ TEST_CASE("scroll gestures: a page on a click, pages or the top or end on a doub
     Lane b = {{350, 470, 650, 730}, false}, c = {{450, 475, 600, 495}, true};
     for (Lane *lane : {&b, &c})
         lane->thread = CreateThread(NULL, 0, LaneThread, lane, 0, &lane->id);
-    REQUIRE(WaitFor([&] { return WindowFromPoint({500, 485}) == FindWindowA("Lane", NULL) && c.ticks; }));
+    REQUIRE(WaitFor([&] { return WindowFromPoint({500, 650}) == b.hwnd && WindowFromPoint({500, 485}) == c.hwnd && c.ticks; }));
     MoveTo({500, 650}), Button(2, true), MoveTo({500, 515});
     REQUIRE(WaitFor([&] { return b.scrolls >= 3 && timer; }));
     LONG going = c.ticks;
@@ -189,7 +178,7 @@ TEST_CASE("scroll gestures: a page on a click, pages or the top or end on a doub
         edit = FindWindowExA(WaitTop("Notepad", "", 0, 0), NULL, "Edit", NULL);
         return SendMessageA(edit, EM_GETLINECOUNT, 0, 0) > 300;
     }));
-    Move(Centre(Rect(edit))), Gesture(Centre(Rect(edit)), "PdddR");
+    MoveTo(Centre(Rect(edit))), Gesture(Centre(Rect(edit)), "PdddR");
     CHECK(WaitFor([&] { return SendMessageA(edit, EM_GETFIRSTVISIBLELINE, 0, 0) >= 3; }));
     DestroyWindow(own), DestroyWindow(zero), DestroyWindow(bars);   // kovw need not wait for them
 }
@@ -207,26 +196,26 @@ TEST_CASE("snapping: onto a new window's default push button, else a plain one, 
     for (auto [buttons, flags, id] : rows) {
         INFO(buttons << ", flags " << flags);
         desk.op->Flags = FLAGS_DEFAULT | flags;
-        Move(away);
+        MoveTo(away);
         HWND hwnd = desk.Probe(std::string("--buttons ") + buttons), box = hwnd;
         if (!*buttons)
             PostMessageA(hwnd, WM_APP + 2, 0, 0), box = WaitBox("Snap", PidOf(hwnd));
         POINT to = id > 0 ? Centre(Rect(GetDlgItem(box, id))) : id ? Centre(Rect(box)) : away;
         CHECK((Ping(hwnd) && WaitFor([&] { return PointerAt(to); })));
-        Move(away), desk.sh->hwndOldSnapWindow = NULL;   // focused again, no longer new
+        MoveTo(away), desk.sh->hwndOldSnapWindow = NULL;   // focused again, no longer new
         PostMessageA(box, KM_SNAPFOCUS, (WPARAM)box, 0);
         CHECK((Ping(hwnd) && PointerAt(away)));
     }
     desk.op->Flags = FLAG_SNAPFOCUSWINDOW;
     HWND a = desk.Probe("--rect 100,420,300,200"), b = desk.Probe("--rect 500,420,300,200");
     REQUIRE(WaitFor([&] { return PointerAt(Centre(Rect(b))); }));
-    Move(away), SetForegroundWindow(a);
+    MoveTo(away), SetForegroundWindow(a);
     CHECK(WaitFor([&] { return PointerAt(Centre(Rect(a))); }));
-    Move(away), PostMessageA(a, KM_SNAPFOCUS, (WPARAM)a, 0);   // the same again
+    MoveTo(away), PostMessageA(a, KM_SNAPFOCUS, (WPARAM)a, 0);   // the same again
     CHECK((Ping(a) && PointerAt(away)));
-    Move(inside), SetForegroundWindow(b);
+    MoveTo(inside), SetForegroundWindow(b);
     CHECK((WaitFor([&] { return desk.sh->hwndOldSnapWindow == b; }) && PointerAt(inside)));
-    Move(away), PostMessageA(bar, KM_SNAPFOCUS, (WPARAM)bar, 0);
+    MoveTo(away), PostMessageA(bar, KM_SNAPFOCUS, (WPARAM)bar, 0);
     HWND start = FindWindowExA(bar, NULL, "Button", NULL);
     CHECK((WaitFor([&] { return desk.sh->hwndOldSnapWindow == start; }) && PointerAt(away)));
 }

@@ -4,7 +4,8 @@
 // to close; --offer-twice: offered to the library again, as when made while the hooks went in;
 // --unicode: Unicode windows. The subclass message puts an ANSI subclass of another module in
 // front (wParam 1) and takes it away (0); --buttons: push buttons of these styles (WS_VISIBLE
-// hides), ids 1, 2, ...; WM_APP + 2: a message box "Snap" (or a system-modal "Question").
+// hides), ids 1, 2, ...; WM_APP + 2: a message box "Snap" (or a system-modal "Question"); --spy: see
+// SpyOnInput.
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -101,6 +102,11 @@ int main(int argc, char **argv)
     Keep = Flag("--keep"), Unicode = Flag("--unicode");
     bool hidden = Flag("--hidden"), disabled = Flag("--disabled"), child = Flag("--child");
     bool drop = Flag("--drop-caption"), twice = Flag("--offer-twice");
+    if (Flag("--spy")) {   // logs its own thread's input (spy.dll)
+        FARPROC on = GetProcAddress(LoadLibraryA("spy.dll"), "SpyOnInput");
+        if (!on || !((BOOL(*)(DWORD))on)(GetCurrentThreadId()))
+            return 3;
+    }
     QueryMsg = RegisterWindowMessageA(PROBE_QUERY_MSG), PingMsg = RegisterWindowMessageA(PROBE_PING_MSG);
     FreezeMsg = RegisterWindowMessageA(PROBE_FREEZE_MSG), SubclassMsg = RegisterWindowMessageA(PROBE_SUBCLASS_MSG);
     WNDCLASSA wc = {CS_DBLCLKS, ProbeProc, 0, 0, GetModuleHandleA(NULL), NULL,

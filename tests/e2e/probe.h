@@ -4,6 +4,8 @@
 #ifndef KOV_PROBE_H
 #define KOV_PROBE_H
 
+#include <stdint.h>
+
 #define PROBE_QUERY_MSG  "KovProbeQuery"
 #define PROBE_PING_MSG   "KovProbePing"
 #define PROBE_FREEZE_MSG "KovProbeFreeze"
@@ -28,15 +30,24 @@ enum ShellRecord { R_OPENINGS, R_SUBMENUS, R_ANSWER, R_ITEM, R_TAKEN, R_OWN, R_L
 enum ShellUser { S_MENU = 16, S_SHUTDOWN, S_DIALOG, S_ESCAPE, S_CHOOSE, S_SUBCLASS };
 
 // The last popup menu a spied-on thread opened (spy.cpp, in its shared section): menus cannot be read from
-// another process. Also how many mouse messages reached a system-wide mouse hook installed before Kov's.
+// another process.
 #define SPY_ITEMS 64
 #define SPY_MENUBAR 0x5350   // WM_NULL with this wParam: record the window's menu bar
 #define SPY_FIT 0x5346       // ... or the texts of a dialog's controls that overflow them, and the dpi
 struct SpyMenu {
-    long mouseSeen;
     long serial;   // counts the menus recorded
     int count, defaultId;
     char texts[SPY_ITEMS][96];
 };
+
+// Every mouse message a thread of either architecture takes (or a mouse hook newer than the log's
+// swallows), as it is delivered: after double-click processing, with its window and hit-test
+// result, and the tag SendInput gave it; in a named mapping, so that 32- and 64-bit programs write
+// to the same log. An entry is whole once its serial is its place in the log.
+#define SPY_INPUT_LOG "KovTestInputLog"
+#define SPY_INPUTS 1024
+enum { SPY_HEARD = 1, SPY_SKIPPED = 2 };   // by the log's own mouse hook, or only as a skipped click
+struct SpyInput { long serial; uint32_t thread, hwnd, message; int32_t x, y, hit; uint32_t tag, how; };
+struct SpyInputLog { long next; SpyInput at[SPY_INPUTS]; };
 
 #endif

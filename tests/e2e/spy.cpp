@@ -1,5 +1,5 @@
 // A test library that records, inside the process that opens them, the popup menus (or, when asked, the
-// menu bar) of one thread, and counts what a mouse hook of its own sees.
+// menu bar) of one thread, and logs the mouse input of every program (see SpyInputLog).
 #include <windows.h>
 
 #include "probe.h"
@@ -56,18 +56,53 @@ static LRESULT CALLBACK SpyProc(int code, WPARAM wParam, LPARAM lParam)
 
 EXPORT HHOOK SpyOn(DWORD thread) { return SetWindowsHookExA(WH_CALLWNDPROC, SpyProc, Module, thread); }
 
+static SpyInputLog *Log;
+
+static void Record(UINT message, const MOUSEHOOKSTRUCT *m, uint32_t how)
+{
+    bool mouse = (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
+                 (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
+    if (!Log || !m || !mouse)
+        return;
+    long n = InterlockedIncrement(&Log->next);
+    SpyInput *e = &Log->at[n % SPY_INPUTS];
+    InterlockedExchange(&e->serial, 0);   // being written
+    *e = {0, GetCurrentThreadId(), (uint32_t)(UINT_PTR)m->hwnd, message, m->pt.x, m->pt.y,
+          (int32_t)m->wHitTestCode, (uint32_t)m->dwExtraInfo, how};
+    InterlockedExchange(&e->serial, n);
+}
+
 static LRESULT CALLBACK MouseProc(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code == HC_ACTION)
-        InterlockedIncrement(&Last.mouseSeen);
+        Record((UINT)wParam, (MOUSEHOOKSTRUCT *)lParam, SPY_HEARD);
     return CallNextHookEx(NULL, code, wParam, lParam);
 }
 
-EXPORT HHOOK SpyOnMouse(void) { return SetWindowsHookExA(WH_MOUSE, MouseProc, Module, 0); }
+// A newer mouse hook that swallows a message skips the older ones; the system tells CBT hooks.
+static LRESULT CALLBACK SkippedProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_CLICKSKIPPED)
+        Record((UINT)wParam, (MOUSEHOOKSTRUCT *)lParam, SPY_SKIPPED);
+    return CallNextHookEx(NULL, code, wParam, lParam);
+}
+
+// Every thread's (0), or one thread's: the system ends a chain at a global hook it cannot call, one of
+// the other architecture, so a program of the other one beside its Kov logs its own thread's.
+EXPORT BOOL SpyOnInput(DWORD thread)
+{
+    return Log && SetWindowsHookExA(WH_MOUSE, MouseProc, Module, thread) &&
+           SetWindowsHookExA(WH_CBT, SkippedProc, Module, thread);
+}
+EXPORT SpyInputLog *SpyInputs(void) { return Log; }
 EXPORT volatile SpyMenu *SpyLast(void) { return &Last; }
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void *)
 {
-    Module = reason == DLL_PROCESS_ATTACH ? instance : Module;
+    if (reason == DLL_PROCESS_ATTACH) {
+        Module = instance;
+        HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE, 0, sizeof(SpyInputLog), SPY_INPUT_LOG);
+        Log = mapping ? (SpyInputLog *)MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0) : NULL;
+    }
     return TRUE;
 }

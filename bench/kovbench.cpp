@@ -30,6 +30,7 @@
 #include "../common/messages.h"
 #include "../common/options.h"
 #include "../controller/resource.h"
+#include "../hook/share.h"
 
 #include <algorithm>
 #include <math.h>
@@ -368,7 +369,7 @@ struct Kov {
     HMODULE dll = NULL;
     HWND main = NULL;
     OptionsRecord options = {};
-    volatile int *suspended = NULL;   // the library's flag, in its shared section
+    volatile int32_t *suspended = NULL;   // Kov's switch, where the running Kov keeps it
 
     bool Setup(const std::string &bin)
     {
@@ -384,17 +385,53 @@ struct Kov {
         // Kept in this process from start to end, so that no round pays
         // for the hooks bringing the library in.
         dll = LoadLibraryA((home + KOV_HOOK_FILE).c_str());
-        suspended = dll ? (volatile int *)GetProcAddress(dll, "_SuspendKovTemp") : NULL;
-        return suspended != NULL;
+        if (!dll)
+            fprintf(stderr, "kovbench: cannot load %s%s\n", home.c_str(), KOV_HOOK_FILE);
+        return dll != NULL;
     }
 
-    // Kov's Suspend and Enable, as its menu gives them.
+    // Kov's switch: in the desktop-wide record, which the main makes at its
+    // start and this process then holds open through its copy of the
+    // library (so that every later start finds the same one); in a Kov from
+    // before that record, the flag the library exports.
+    bool FindSwitch()
+    {
+        if (suspended)
+            return true;
+        auto open = (decltype(&OpenKovShared))GetProcAddress(dll, "OpenKovShared");
+        auto get = (decltype(&GetKovShared))GetProcAddress(dll, "GetKovShared");
+        if (!open || !get) {
+            suspended = (volatile int32_t *)GetProcAddress(dll, "_SuspendKovTemp");
+            if (!suspended)
+                fprintf(stderr, "kovbench: %s exports no suspend flag\n", KOV_HOOK_FILE);
+            return suspended != NULL;
+        }
+        int opened = open(0);
+        KovShared *shared = get();
+        if (opened != SHARED_OPEN || !shared || shared->Version != KOV_SHARED_VERSION ||
+            shared->Size != sizeof(KovShared)) {
+            fprintf(stderr, "kovbench: Kov's desktop-wide record is not one this benchmark reads "
+                    "(open %d, version %u, size %u)\n", opened, shared ? shared->Version : 0,
+                    shared ? shared->Size : 0);
+            return false;
+        }
+        suspended = &shared->Suspend;
+        return true;
+    }
+
+    // Kov's Suspend and Enable, as its menu gives them. A switch that does
+    // not move ends the run: its rounds would lack the comparison with Kov
+    // suspended, and each would wait for it.
     bool Suspend(bool on)
     {
         if ((*suspended != 0) == on)
             return true;
         PostMessageA(main, WM_COMMAND, IDM_SUSPEND, 0);
-        return PumpUntil([&] { return (*suspended != 0) == on; }, 5);
+        if (PumpUntil([&] { return (*suspended != 0) == on; }, 5))
+            return true;
+        fprintf(stderr, "kovbench: Kov's %s did not take within 5 s (the switch still reads %d)\n",
+                on ? "Suspend" : "Enable", (int)*suspended);
+        return false;
     }
 
     // Kov's first start writes its default options; the middle button then
@@ -440,6 +477,8 @@ struct Kov {
                     "group %d)\n", main != NULL, Subclassed(frame), GroupVisible(frame));
             return false;
         }
+        if (!FindSwitch())
+            return false;
         Idle(0.3);
         return true;
     }
@@ -487,7 +526,8 @@ struct Round {
     double send, postGet, postGetEmpty, postGetIdle, move, moveEmpty, moveIdle;
 };
 
-static Round Measure(HWND frame, Kov *kov)
+// False when Kov's switch did not move (the reason is printed).
+static bool Measure(HWND frame, Kov *kov, Round *round)
 {
     Round best = {NAN, NAN, NAN, NAN, NAN, NAN, NAN};
     for (int i = 0; i < REPEATS; i++) {
@@ -497,10 +537,11 @@ static Round Measure(HWND frame, Kov *kov)
         if (kov) {
             // Turn about with Kov's own work, a run at a time.
             if (!kov->Suspend(true))
-                continue;
+                return false;
             best.postGetIdle = Best(best.postGetIdle, PostGetCost(frame, POSTS));
             best.moveIdle = Best(best.moveIdle, MoveCost(frame, MOVES));
-            kov->Suspend(false);
+            if (!kov->Suspend(false))
+                return false;
             continue;
         }
         // What any hook of the kind costs here: the system's part.
@@ -511,7 +552,8 @@ static Round Measure(HWND frame, Kov *kov)
         best.moveEmpty = Best(best.moveEmpty, MoveCost(frame, MOVES));
         UnhookWindowsHookEx(empty);
     }
-    return best;
+    *round = best;
+    return true;
 }
 
 struct Spread {
@@ -674,7 +716,8 @@ int main(int argc, char **argv)
     if (!kov.Setup(bin) || !kov.Configure(frame))
         return 1;
     // Not counted: the first round pays for what is done once.
-    Measure(frame, NULL);
+    Round round;
+    Measure(frame, NULL, &round);
 
     std::vector<Round> without, with;
     double started = Now();
@@ -690,7 +733,9 @@ int main(int argc, char **argv)
             // that followed another at once ran up to four times slower than
             // one after a start or end of Kov (which pause), in both states.
             Idle(0.3);
-            (withKov ? with : without).push_back(Measure(frame, withKov ? &kov : NULL));
+            if (!Measure(frame, withKov ? &kov : NULL, &round))
+                return 1;
+            (withKov ? with : without).push_back(round);
         }
     }
     double elapsed = Now() - started;

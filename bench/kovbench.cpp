@@ -21,9 +21,12 @@
 //
 // Kov is started from a temporary copy of kovw.exe and kovhook.dll (or the
 // 64-bit kovw64.exe and kovhook64.dll), taken from the build's program folder
-// or from the one given.
+// or from the one given. With /companion, Kov is the other architecture's
+// kovw, with all four files, and this program's frame is dressed by the
+// companion it starts (on a 64-bit system running the 32-bit Kov, what a
+// 64-bit program gets).
 //
-//   kovbench [/pairs:N] [/kov:DIR] [/windows:N]
+//   kovbench [/pairs:N] [/kov:DIR] [/windows:N] [/companion]
 #include <windows.h>
 
 #include "../common/actions.h"
@@ -42,6 +45,13 @@
 #include <vector>
 
 #define WM_BENCH (WM_APP + 7)
+
+#ifdef _WIN64
+#define OTHER_HOOK_FILE "KOVHOOK.DLL"
+#else
+#define OTHER_HOOK_FILE "KOVHOOK64.DLL"
+#endif
+#define COMPANION_CLASS "KovCompanion"
 
 // Work per round: each figure of a round is the best of REPEATS short runs
 // of this many operations, the runs of all measures taking turns. The
@@ -362,32 +372,48 @@ static bool WriteFileBytes(const std::string &path, const std::string &bytes)
 }
 
 // kovw in a temporary home, started and ended as often as the rounds ask,
-// as a user does (its own close, which releases every frame).
+// as a user does (its own close, which releases every frame). With
+// companion, the main is the other architecture's kovw, and this
+// architecture's frames are Kov's companion's, as on a 64-bit system where
+// the user runs the 32-bit Kov. A Kov from before the desktop-wide record
+// has no companion: its main's hooks are still called for this frame, but
+// nothing dresses it, and there is no switch of its to read from here.
 struct Kov {
     std::string home;
+    bool companion = false;
+    bool undressed = false;
     PROCESS_INFORMATION pi = {};
+    HANDLE companionProcess = NULL;
     HMODULE dll = NULL;
     HWND main = NULL;
     OptionsRecord options = {};
     volatile int32_t *suspended = NULL;   // Kov's switch, where the running Kov keeps it
 
-    bool Setup(const std::string &bin)
+    bool Setup(const std::string &bin, bool withCompanion)
     {
+        companion = withCompanion;
         char temp[MAX_PATH];
         GetTempPathA(sizeof(temp), temp);
         home = std::string(temp) + "kovbench-" + std::to_string(GetCurrentProcessId()) + "\\";
         CreateDirectoryA(home.c_str(), NULL);
-        for (const char *file : {KOV_CONTROLLER_FILE, KOV_HOOK_FILE})
-            if (!CopyFileA((bin + file).c_str(), (home + file).c_str(), FALSE)) {
+        for (const char *file :
+             {KOV_CONTROLLER_FILE, KOV_HOOK_FILE, KOV_OTHER_CONTROLLER_FILE, OTHER_HOOK_FILE}) {
+            bool needed = companion || !strcmp(file, KOV_CONTROLLER_FILE) ||
+                          !strcmp(file, KOV_HOOK_FILE);
+            if (needed && !CopyFileA((bin + file).c_str(), (home + file).c_str(), FALSE)) {
                 fprintf(stderr, "kovbench: cannot copy %s%s\n", bin.c_str(), file);
                 return false;
             }
+        }
         // Kept in this process from start to end, so that no round pays
         // for the hooks bringing the library in.
         dll = LoadLibraryA((home + KOV_HOOK_FILE).c_str());
-        if (!dll)
+        if (!dll) {
             fprintf(stderr, "kovbench: cannot load %s%s\n", home.c_str(), KOV_HOOK_FILE);
-        return dll != NULL;
+            return false;
+        }
+        undressed = companion && !GetProcAddress(dll, "OpenKovShared");
+        return true;
     }
 
     // Kov's switch: in the desktop-wide record, which the main makes at its
@@ -396,7 +422,7 @@ struct Kov {
     // before that record, the flag the library exports.
     bool FindSwitch()
     {
-        if (suspended)
+        if (suspended || undressed)
             return true;
         auto open = (decltype(&OpenKovShared))GetProcAddress(dll, "OpenKovShared");
         auto get = (decltype(&GetKovShared))GetProcAddress(dll, "GetKovShared");
@@ -458,7 +484,8 @@ struct Kov {
     {
         if (pi.hProcess)
             return true;
-        std::string line = "\"" + home + KOV_CONTROLLER_FILE "\"";
+        const char *controller = companion ? KOV_OTHER_CONTROLLER_FILE : KOV_CONTROLLER_FILE;
+        std::string line = "\"" + home + controller + "\"";
         STARTUPINFOA si = {sizeof(si)};
         if (!CreateProcessA(NULL, &line[0], NULL, NULL, FALSE, 0, NULL, home.c_str(), &si, &pi)) {
             fprintf(stderr, "kovbench: kovw did not start\n");
@@ -467,23 +494,42 @@ struct Kov {
         bool ready = PumpUntil(
             [&] {
                 DWORD pid = 0;
-                main = FindWindowA("KovMainWin", NULL);
+                main = FindWindowA(KOV_MAIN_CLASS, NULL);
                 GetWindowThreadProcessId(main, &pid);
-                return main && pid == pi.dwProcessId && Subclassed(frame) && GroupVisible(frame);
+                bool dressed = Subclassed(frame) && GroupVisible(frame);
+                return main && pid == pi.dwProcessId &&
+                       (undressed || (dressed && (!companion || FindCompanion())));
             },
             20);
         if (!ready) {
             fprintf(stderr, "kovbench: Kov did not dress the frame (window %d, subclass %d, "
-                    "group %d)\n", main != NULL, Subclassed(frame), GroupVisible(frame));
+                    "group %d%s)\n", main != NULL, Subclassed(frame), GroupVisible(frame),
+                    companion && !companionProcess ? ", no companion" : "");
             return false;
         }
         if (!FindSwitch())
             return false;
-        Idle(0.3);
+        // Undressed, nothing tells when the main's hooks are in: they go in
+        // from its message loop's first turns.
+        Idle(undressed ? 1.0 : 0.3);
         return true;
     }
 
-    // Ended as the user ends it; the frame back to its own procedure.
+    // The companion's process, by its window: the main started it, and a
+    // round without Kov waits for it to end too.
+    bool FindCompanion()
+    {
+        if (companionProcess)
+            return true;
+        HWND window = FindWindowExA(HWND_MESSAGE, NULL, COMPANION_CLASS, NULL);
+        DWORD pid = 0;
+        if (window && GetWindowThreadProcessId(window, &pid))
+            companionProcess = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid);
+        return companionProcess != NULL;
+    }
+
+    // Ended as the user ends it (the main, which ends its companion); the
+    // frame back to its own procedure.
     bool Stop(HWND frame)
     {
         if (!pi.hProcess)
@@ -491,13 +537,21 @@ struct Kov {
         if (main)
             PostMessageA(main, WM_CLOSE, 0, 0);
         // kovw sends each frame its release: the loop must keep running.
-        bool ended = PumpUntil([&] { return WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0; },
-                               20);
-        if (!ended)
+        auto over = [](HANDLE process) {
+            return !process || WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+        };
+        bool ended = PumpUntil([&] { return over(pi.hProcess) && over(companionProcess); }, 20);
+        if (!ended) {
             TerminateProcess(pi.hProcess, 1);
+            if (companionProcess)
+                TerminateProcess(companionProcess, 1);
+        }
         CloseHandle(pi.hProcess);
         CloseHandle(pi.hThread);
+        if (companionProcess)
+            CloseHandle(companionProcess);
         pi = PROCESS_INFORMATION();
+        companionProcess = NULL;
         main = NULL;
         if (!ended || (frame && !PumpUntil([&] { return !Subclassed(frame); }, 5))) {
             fprintf(stderr, "kovbench: Kov did not end cleanly\n");
@@ -512,7 +566,8 @@ struct Kov {
         Stop(NULL);
         if (dll)
             FreeLibrary(dll);
-        for (const char *file : {KOV_CONTROLLER_FILE, KOV_HOOK_FILE, "kovopt.ini", "kovxcept.ini"})
+        for (const char *file : {KOV_CONTROLLER_FILE, KOV_HOOK_FILE, KOV_OTHER_CONTROLLER_FILE,
+                                 OTHER_HOOK_FILE, "kovopt.ini", "kovxcept.ini"})
             DeleteFileA((home + file).c_str());
         RemoveDirectoryA(home.c_str());
     }
@@ -534,6 +589,8 @@ static bool Measure(HWND frame, Kov *kov, Round *round)
         best.send = Best(best.send, SendCost(frame, SENDS));
         best.postGet = Best(best.postGet, PostGetCost(frame, POSTS));
         best.move = Best(best.move, MoveCost(frame, MOVES));
+        if (kov && kov->undressed)
+            continue;
         if (kov) {
             // Turn about with Kov's own work, a run at a time.
             if (!kov->Suspend(true))
@@ -677,6 +734,7 @@ static void AutoScrollTicks(HWND frame, const OptionsRecord &options)
 int main(int argc, char **argv)
 {
     int pairs = 16, windows = 30;
+    bool companion = false;
     char path[MAX_PATH];
     GetModuleFileNameA(NULL, path, sizeof(path));
     std::string bin(path);
@@ -688,12 +746,14 @@ int main(int argc, char **argv)
             pairs = std::max(1, atoi(argv[i] + 7));
         else if (!strncmp(argv[i], "/windows:", 9))
             windows = atoi(argv[i] + 9);
+        else if (!strcmp(argv[i], "/companion"))
+            companion = true;
         else if (!strncmp(argv[i], "/kov:", 5)) {
             bin = argv[i] + 5;
             if (!bin.empty() && bin.back() != '\\')
                 bin += '\\';
         } else {
-            fprintf(stderr, "usage: kovbench [/pairs:N] [/kov:DIR] [/windows:N]\n");
+            fprintf(stderr, "usage: kovbench [/pairs:N] [/kov:DIR] [/windows:N] [/companion]\n");
             return 2;
         }
     }
@@ -713,7 +773,7 @@ int main(int argc, char **argv)
         fprintf(stderr, "kovbench: another window covers the frame; mouse moves go there\n");
 
     Kov kov;
-    if (!kov.Setup(bin) || !kov.Configure(frame))
+    if (!kov.Setup(bin, companion) || !kov.Configure(frame))
         return 1;
     // Not counted: the first round pays for what is done once.
     Round round;
@@ -740,8 +800,14 @@ int main(int argc, char **argv)
     }
     double elapsed = Now() - started;
 
-    printf("Kov benchmark: %d pairs of rounds (without Kov / with Kov, order alternating), "
-           "%.0f s; each round the best of %d runs of %d SendMessage, %d post-and-get, %d moves\n",
+    printf("Kov benchmark, a %d-bit frame; Kov: %s\n", (int)sizeof(void *) * 8,
+           kov.undressed ? KOV_OTHER_CONTROLLER_FILE " of a Kov without a companion (the frame "
+                           "not dressed, no Suspend)"
+           : companion   ? KOV_OTHER_CONTROLLER_FILE " as the main, " KOV_CONTROLLER_FILE
+                           " its companion"
+                         : KOV_CONTROLLER_FILE " alone");
+    printf("%d pairs of rounds (without Kov / with Kov, order alternating), %.0f s; each round "
+           "the best of %d runs of %d SendMessage, %d post-and-get, %d moves\n",
            pairs, elapsed, REPEATS, SENDS, POSTS, MOVES);
     printf("%-38s %12s %12s   %s\n", "", "without", "with Kov", "median ratio (min-max)");
     Report("1. SendMessage to a frame", without, &Round::send, with, &Round::send, 1, "ns");
@@ -760,6 +826,10 @@ int main(int argc, char **argv)
     printf("   the frame saw %.2f moves for each move sent; %ld of %ld moves lost (their runs "
            "left out)\n", (double)moveCount / movesSent, movesLost, movesSent);
 
+    if (kov.undressed) {
+        printf("4., 5. not measured: nothing of Kov's dresses this frame\n");
+        return 0;
+    }
     if (!kov.Start(frame))
         return 1;
     AutoScrollTicks(frame, kov.options);

@@ -8,6 +8,8 @@
 # REV: the benchmark runs a second time against the programs built from
 # that revision (the benchmark program stays this tree's), to
 # compare a change's before and after on the same machine, minutes apart.
+# With both architectures, a 64-bit frame is measured once more under the
+# 32-bit Kov (kovbench /companion), and so with REV.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${KOV_BUILD_DIR:-$root/build}
@@ -95,4 +97,21 @@ for arch in "${archs[@]}"; do
         fi
     fi
 done
+
+# A 64-bit program while the 32-bit Kov runs, as on a 64-bit system where
+# the user started kovw.exe: its main hooks system-wide, its companion
+# kovw64.exe dresses the 64-bit frames. Both programs' folders hold all four
+# files (the 64-bit prefix runs the 32-bit main).
+if [[ " ${archs[*]} " == *" x64 "* ]] && kov_arch_runs x86; then
+    conditions "64-bit frame, 32-bit Kov of this tree with its 64-bit companion"
+    run x64 /companion "$@"
+    if [[ -n "$rev" ]]; then
+        if other_programs x86 >/dev/null && dir=$(other_programs x64); then
+            conditions "64-bit frame, 32-bit Kov built from $rev (${commit:0:12})"
+            run x64 /companion "/kov:Z:${dir//\//\\}" "$@"
+        else
+            echo "# $rev has no 32-bit and 64-bit build"
+        fi
+    fi
+fi
 conditions end

@@ -205,13 +205,27 @@ int ProcessButtonsProcMsg(int index, HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
     return 0;
 }
 
-// The one-shot second look at the stacking that creation and activation ask
-// for (see AddKovButtons), whichever procedure the group has.
+// Looks left for each group of this process's frames: a timer fires in the
+// thread that set it, so they need not be shared.
+static BYTE RestackLooks[WIN_TABLE_SIZE];
+
+// The second looks at the stacking that creation and activation ask for (see
+// AddKovButtons): the raise they make up for comes when the window manager
+// gets to it, later on a busy machine, so a few looks half a second apart.
+void RestackLater(int index, HWND group)
+{
+    RestackLooks[index] = RESTACK_LOOKS;
+    SetTimer(group, RESTACK_TIMER, RESTACK_DELAY_MS, NULL);
+}
+
+// Whichever procedure the group has.
 static bool OnRestackTimer(int index, HWND group, UINT msg, WPARAM wParam)
 {
     if (msg != WM_TIMER || wParam != RESTACK_TIMER)
         return false;
-    KillTimer(group, RESTACK_TIMER);
+    if (RestackLooks[index] <= 1)
+        KillTimer(group, RESTACK_TIMER);
+    RestackLooks[index] -= RestackLooks[index] > 0;
     ShowButtons(index, group);
     return true;
 }

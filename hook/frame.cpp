@@ -112,7 +112,7 @@ LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         // without a word to its window procedure: a second look puts the
         // group back on top of it.
         if (LOWORD(wParam) != WA_INACTIVE && Win[index].hwndButtons)
-            SetTimer(Win[index].hwndButtons, RESTACK_TIMER, RESTACK_DELAY_MS, NULL);
+            RestackLater(index, Win[index].hwndButtons);
         break;
     case WM_GETMINMAXINFO:
         if (lParam)
@@ -328,7 +328,7 @@ int AddKovButtons(HWND hwnd, int index)
     // A program that raises its window once more while starting up, in a
     // way its window procedure never hears of (seen under Wine), would cover
     // the new group; a second look a moment later puts the group back on top.
-    SetTimer(rec.hwndButtons, RESTACK_TIMER, RESTACK_DELAY_MS, NULL);
+    RestackLater(index, rec.hwndButtons);
     if (focus && GetFocus() != focus)
         SetFocus(focus);
     return 0;

@@ -197,6 +197,8 @@ int  DestroyButtons(HWND hwndButtons);
 // Button group (buttons.cpp).
 #define RESTACK_TIMER     0x6F10
 #define RESTACK_DELAY_MS  500
+#define RESTACK_LOOKS     4
+void RestackLater(int index, HWND group);
 int  ProcessButtonsProcMsg(int index, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                            LRESULT *result);
 void DrawBitmap(HDC hdc, HBITMAP bitmap, short x, short y, short cx, short cy);

@@ -77,18 +77,27 @@ void Button(int button, bool down, bool doubleClick = false);   // 0 left, 1 rig
 void Click(POINT at, int button = 0, int times = 1);
 void Xdo(const std::string &words);
 struct Hold {   // "shift" or "ctrl", down until the end of the block
+    // At the display and for Wine at once: the display's key reaches Wine through the program whose
+    // window has the display's focus, which may be none.
     explicit Hold(const char *key) : key(key)
     {
-        Xdo("keydown " + this->key);
-        // Down for every program only once a Wine program has taken it in.
+        Key(false);
         CHECK(WaitFor([&] { return Down(); }));
     }
     ~Hold()
     {
-        Xdo("keyup " + key);
+        Key(true);
         CHECK(WaitFor([&] { return !Down(); }));
     }
-    bool Down() const { return GetAsyncKeyState(key[0] == 's' ? VK_SHIFT : VK_CONTROL) < 0; }
+    WORD Vk() const { return key[0] == 's' ? VK_SHIFT : VK_CONTROL; }
+    bool Down() const { return GetAsyncKeyState(Vk()) < 0; }
+    void Key(bool up)
+    {
+        Xdo((up ? "keyup " : "keydown ") + key);
+        INPUT input = {INPUT_KEYBOARD};
+        input.ki.wVk = Vk(), input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        SendInput(1, &input, sizeof(input));
+    }
     std::string key;
 };
 COLORREF Pixel(int x, int y);

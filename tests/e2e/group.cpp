@@ -223,3 +223,10 @@ TEST_CASE("a click on each button")
     CHECK(menu.texts.back() == "&Minimize all");
     PostMessageA(frame, WM_KEYDOWN, VK_ESCAPE, 0);
 }
+
+TEST_CASE("a press aimed where no window is fails with the harness's own word")
+{
+    const POINT bare = {GetSystemMetrics(SM_CXSCREEN) - 30, GetSystemMetrics(SM_CYSCREEN) / 2};
+    MoveTo(bare);
+    CHECK(Send(0, true) == "no window at (" + std::to_string(bare.x) + ", " + std::to_string(bare.y) + ") to take the press");
+}

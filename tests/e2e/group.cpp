@@ -6,13 +6,19 @@ using namespace kt;
 
 static int M(int metric) { return GetSystemMetrics(metric); }
 
-// The group's place and its buttons, left to right.
-static void CheckGroup(HWND group, int left, int top, bool small, std::vector<int> ids)
+// The group's place (x from the frame's right edge when negative, else from its left edge) and its
+// buttons, left to right, once the window manager has put the frame where it keeps it.
+static void CheckGroup(HWND group, HWND frame, int x, int top, bool small, std::vector<int> ids)
 {
     const int cx = M(small ? SM_CXSMSIZE : SM_CXSIZE), cy = M(small ? SM_CYSMSIZE : SM_CYSIZE);
     REQUIRE(group);
-    RECT g = Rect(group);
-    CHECK((g.left == left && g.top == top && g.bottom - g.top == cy && g.right - g.left == (int)ids.size() * cx));
+    RECT g, f;
+    int left;
+    auto placed = [&] {
+        g = Rect(group), f = Rect(frame), left = x < 0 ? f.right + x : f.left + x;
+        return g.left == left && g.top == f.top + top;
+    };
+    CHECK((WaitFor(placed, 5000) && g.bottom - g.top == cy && g.right - g.left == (int)ids.size() * cx));
     auto buttons = Buttons(group);
     REQUIRE(buttons.size() == ids.size());
     for (size_t i = 0; i < ids.size(); i++)
@@ -59,9 +65,7 @@ TEST_CASE("the group's place and buttons for each kind of frame")
         if (row.args[0] == 'k')
             PostMessageA(desk.main, KM_SHOWKOV, 0, 0);
         HWND hwnd = row.args[0] == 'k' ? desk.main : desk.Probe(row.args[0] == '-' ? row.args : "", exe);
-        RECT r = Rect(hwnd);
-        CheckGroup(desk.Group(hwnd), row.x < 0 ? r.right + row.x : r.left + row.x,
-                   r.top + row.top, row.small, row.ids);
+        CheckGroup(desk.Group(hwnd), hwnd, row.x, row.top, row.small, row.ids);
     }
 }
 
@@ -73,9 +77,7 @@ TEST_CASE("on the old shell each group ends with a close button, its left end un
     RegDeleteKeyValueA(HKEY_CURRENT_USER, appDefaults, "Version");
     CHECK(desk.sh->WinMajorVer == 3);
     HWND frame = desk.Probe("--style 00CF0000");
-    RECT r = Rect(frame);
-    CheckGroup(desk.Group(frame), r.right - M(SM_CXFRAME) - 6 * M(SM_CXSIZE), r.top + M(SM_CYFRAME),
-               false, {R, S, T, C});
+    CheckGroup(desk.Group(frame), frame, -M(SM_CXFRAME) - 6 * M(SM_CXSIZE), M(SM_CYFRAME), false, {R, S, T, C});
 }
 
 TEST_CASE("the group follows its frame")

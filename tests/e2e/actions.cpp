@@ -1,5 +1,4 @@
-// The window actions on real windows of other programs: the command
-// executor, roll-up, minimize-all and its undo.
+// The window actions on real windows of other programs: the command executor, roll-up, minimize-all and its undo.
 #include "kt.h"
 
 using namespace kt;
@@ -18,8 +17,7 @@ TEST_CASE("the executor's window commands")
         {plain, ACTION_MINIMIZE, {}},     // no minimize box
         {frame, ACTION_MINIMIZE, [&] { return IsIconic(frame) != FALSE; }},
         {plain, ACTION_HIDE, [&] { return !IsWindowVisible(plain); }},
-        {frame, ACTION_CLOSE, [&] { return !IsWindow(frame); }},
-    };
+        {frame, ACTION_CLOSE, [&] { return !IsWindow(frame); }}};
     for (const auto &row : rows) {
         CAPTURE(row.action);
         Act(row.hwnd, row.action);
@@ -35,15 +33,13 @@ TEST_CASE("the user command gets its parameters as they stand, or says why it ca
     Desk desk;
     HWND frame = desk.Probe();
     std::string line = Bin() + "probe.exe --class KovArgs --cmdline-title  one two\tthree";
-    strcpy(UserCommandOf(desk.op), line.c_str());
-    Act(frame, ACTION_USERCMD);
+    strcpy(UserCommandOf(desk.op), line.c_str()), Act(frame, ACTION_USERCMD);
     HWND started = WaitTop("KovArgs");
     REQUIRE(started);
     const std::string title = Text(started), args = " --class KovArgs --cmdline-title  one two\tthree";
     CHECK(title.rfind(args) + args.size() == title.size());   // the whole command line
     PostMessageA(started, WM_CLOSE, 0, 0);
-    strcpy(UserCommandOf(desk.op), "C:\\nowhere\\missing.exe with arguments");
-    Act(frame, ACTION_USERCMD);
+    strcpy(UserCommandOf(desk.op), "C:\\nowhere\\missing.exe with arguments"), Act(frame, ACTION_USERCMD);
     CHECK(Answer("Kov Error", PidOf(frame)) ==
           "Error 2\r\nCannot run C:\\nowhere\\missing.exe\r\nFile or path not found.");
 }
@@ -56,9 +52,8 @@ TEST_CASE("rolling a window up and down")
     volatile WinRecord &rec = desk.Rec(frame);
     const int rolled = desk.At(sysmenuHeight) + 2 * rec.yTop;   // sysmenuHeight and the frame
     auto isRolled = [&] { return Height(frame) >= rolled && Height(frame) <= rolled + 2; };
-    // With windows of their own, the window manager's answer to a resize can
-    // come after the next one and put the old size back: a user never rolls
-    // that fast, so each roll waits until the size has held for a moment.
+    // With windows of their own, the window manager's answer to a resize can come after the next one and put the old
+    // size back: a user never rolls that fast, so each roll waits until the size has held for a moment.
     auto roll = [&](std::function<bool()> done) {
         Act(frame, ACTION_ROLLUP);
         return WaitFor([&] { return done() && (!OwnWindows() || (Sleep(300), done())); });
@@ -68,8 +63,7 @@ TEST_CASE("rolling a window up and down")
     CHECK(roll(isRolled));
     RECT after = Rect(frame);
     CHECK((after.left == before.left && after.top == before.top && after.right == before.right && rec.cyUnrolled == 400));
-    // The program never lays itself out for it (with windows of their own the
-    // system sends its own size change when it adds its pixel).
+    // The program never lays itself out for it (with windows of their own, the system's added pixel is a size change).
     CHECK((Ask(frame, Q_SIZES) == sizes || OwnWindows()));
     CHECK(roll([&] { return Height(frame) == 400; }));
     CHECK(Ask(frame, Q_LASTHEIGHT) > 300);
@@ -83,8 +77,7 @@ TEST_CASE("rolling a window up and down")
     REQUIRE(roll(isRolled));
     PostMessageA(frame, WM_SYSCOMMAND, SC_CLOSE, 0);
     CHECK(WaitFor([&] { return Tall(frame, 200); }));
-    // A low window never rolled up is rolled down to 10/16 of its width. (A
-    // window manager keeps windows of their own at the sizes programs allow.)
+    // A low window never rolled up rolls down to 10/16 of its width (a window manager keeps the sizes programs allow).
     HWND low = desk.Probe("--rect 500,500,320,200");
     SetWindowPos(low, NULL, 0, 0, 320, rolled - 2, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     REQUIRE(Ping(low));
@@ -92,8 +85,7 @@ TEST_CASE("rolling a window up and down")
     CHECK((OwnWindows() || WaitFor([&] { return Height(low) == 200; })));
 }
 
-// With windows of their own, Shift at the display gives the frame the focus
-// and the window manager raises it over its group.
+// With windows of their own, Shift at the display focuses the frame and the window manager raises it over its group.
 TEST_CASE("Shift rolls every window, a gesture only its own; release rolls all down" *
           doctest::skip(OwnWindows()))
 {
@@ -109,8 +101,7 @@ TEST_CASE("Shift rolls every window, a gesture only its own; release rolls all d
     Act(loner, ACTION_ROLLUP);
     REQUIRE(WaitFor([&] { return up(loner); }));
     for (bool rolled : {true, false}) {
-        // The pointer first, then Shift at the display, then the click
-        // where the pointer is: the display keeps the key.
+        // The pointer first, then Shift at the display, then the click where the pointer is: the display keeps the key.
         MoveTo(ButtonAt(desk.Group(frames[1]), 0));
         Hold shift("shift");
         Button(0, true), Button(0, false);

@@ -1,6 +1,5 @@
-// One Kov across 32- and 64-bit programs: the main controller and its hidden companion of the
-// other architecture, with windows of both. Runs in the 64-bit suite where 32-bit programs run
-// too; a 64-bit probe is this suite's, a 32-bit one the 32-bit build's.
+// One Kov across 32- and 64-bit programs: the main controller, its hidden companion of the other architecture and
+// windows of both; run in the 64-bit suite where 32-bit programs run too (a 32-bit probe is the 32-bit build's).
 #include "kt.h"
 
 using namespace kt;
@@ -57,12 +56,8 @@ TEST_CASE("a window of each architecture gets the same group, whose buttons act,
         }
         CHECK((layouts[0] == layouts[1] && layouts[0].size() > 20));   // the same place and buttons
         REQUIRE_FALSE(IsWindowVisible(desk.main));
-        for (const char *other : {KOVW, OTHER_KOVW}) {
-            PROCESS_INFORMATION second = desk.Run(desk.Path(other), "");
-            DWORD code = 1;
-            CHECK((WaitForSingleObject(second.hProcess, 10000) == WAIT_OBJECT_0 &&
-                   GetExitCodeProcess(second.hProcess, &code) && code == 0));
-        }
+        for (const char *other : {KOVW, OTHER_KOVW})
+            CHECK(ExitCode(desk.Run(desk.Path(other), "").hProcess, 10000) == 0);
         CHECK(WaitFor([&] { return IsWindowVisible(desk.main) != FALSE; }));
     }
 }
@@ -87,8 +82,7 @@ TEST_CASE("minimize-all and undo, the task list and Suspend reach windows of bot
     }
     // Suspended, neither acts; enabled again, both do.
     for (int command : {IDM_SUSPEND, IDM_SUSPEND}) {
-        PostMessageA(desk.main, WM_COMMAND, command, 0);
-        REQUIRE(desk.Settle());
+        REQUIRE(desk.Command(command));
         for (HWND frame : frames) {
             Act(frame, ACTION_MAXRESTORE);
             CHECK((desk.sh->Suspend ? Ping(frame) && !IsZoomed(frame) : WaitFor([&] { return IsZoomed(frame) != FALSE; })));

@@ -1,6 +1,5 @@
-// Faults injected from outside: kovw killed and started again, programs that
-// crash, freeze or subclass our frames, a task-list menu dismissed, a quick
-// double click. Whatever happens, the other programs go on working.
+// Faults injected from outside: kovw killed and started again, programs that crash, freeze or subclass our frames,
+// a task-list menu dismissed, a quick double click. Whatever happens, the other programs go on working.
 #include "kt.h"
 
 using namespace kt;
@@ -10,8 +9,7 @@ TEST_CASE("kovw killed and started again: one live group per frame, following it
     Desk desk;
     // Offered both as new and by the enumeration: one set of buttons.
     CHECK(Buttons(desk.Group(desk.Probe("--offer-twice --rect 300,450,400,200"))).size() == 3);
-    std::vector<HWND> frames = {desk.Probe("--rect 50,100,400,300"),
-                                desk.Probe("--rect 500,100,400,300")};
+    std::vector<HWND> frames = {desk.Probe("--rect 50,100,400,300"), desk.Probe("--rect 500,100,400,300")};
     for (HWND frame : frames)
         REQUIRE(desk.Group(frame));
     Kill(desk.kovw.hProcess);

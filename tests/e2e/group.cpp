@@ -1,5 +1,4 @@
-// The button group on the title bar: where it sits for each kind of frame,
-// how it follows its frame, how it is drawn, and what its buttons do.
+// The button group on the title bar: its place on each kind of frame, following it, its drawing, what its buttons do.
 #include "kt.h"
 
 using namespace kt;
@@ -33,8 +32,7 @@ TEST_CASE("the group's place and buttons for each kind of frame")
 {
     Desk desk;
     const int cx = M(SM_CXSIZE), sx = M(SM_CXSMSIZE), frame = M(SM_CXFRAME);
-    const int thin = 2 * M(SM_CXBORDER), dialog = thin + M(SM_CXDLGFRAME);
-    const int yf = M(SM_CYFRAME), yd = M(SM_CYDLGFRAME);
+    const int thin = 2 * M(SM_CXBORDER), dialog = thin + M(SM_CXDLGFRAME), yf = M(SM_CYFRAME), yd = M(SM_CYDLGFRAME);
     const struct {
         const char *args;
         int x;   // from the frame's right edge when negative, else from its left edge
@@ -50,8 +48,7 @@ TEST_CASE("the group's place and buttons for each kind of frame")
         {"TASKMAN.EXE", -(frame + 5 * cx), yf, false, {R, T}},
         {"kovw", -(thin + 5 * sx), yd, true, {R, S, T, H}},
         {"user command, edge offset 5", -(frame + 7 * cx + 5), yf, false, {R, S, T, U}},
-        {"left, edge offset 7", frame + 7 + cx + M(SM_CYBORDER), yf, false, {R, S, T, U}},
-    };
+        {"left, edge offset 7", frame + 7 + cx + M(SM_CYBORDER), yf, false, {R, S, T, U}}};
     for (const auto &row : rows) {
         CAPTURE(std::string(row.args));
         std::string exe;
@@ -83,26 +80,22 @@ TEST_CASE("on the old shell each group ends with a close button, its left end un
 TEST_CASE("the group follows its frame")
 {
     Desk desk;
-    HWND frame = desk.Probe("--rect 100,100,400,300");
-    HWND group = desk.Group(frame);
+    HWND frame = desk.Probe("--rect 100,100,400,300"), group = desk.Group(frame);
     REQUIRE(group);
     volatile WinRecord &rec = desk.Rec(frame);
     const int width = rec.nButtons * rec.cxButton;
-    auto at = [&](int dx, int w) {
+    auto at = [&](bool cut) {   // in its place, whole; or cut short at the caption's start
         RECT g = Rect(group), f = Rect(frame);
-        return g.left == f.right - rec.xRight + dx && g.top == f.top + rec.yTop &&
-               g.right - g.left == w;
+        return cut ? g.left == f.left + rec.xLeft && g.right - g.left < width
+                   : g.left == f.right - rec.xRight && g.top == f.top + rec.yTop && g.right - g.left == width;
     };
     SetWindowPos(frame, NULL, 250, 180, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    CHECK(WaitFor([&] { return at(0, width); }));
-    // Too narrow: cut short at the caption's start; wide again: whole.
+    CHECK(WaitFor([&] { return at(false); }));
+    // Too narrow, then wide again.
     SetWindowPos(frame, NULL, 0, 0, 120, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    CHECK(WaitFor([&] {
-        RECT g = Rect(group);
-        return g.left == Rect(frame).left + rec.xLeft && g.right - g.left < width;
-    }));
+    CHECK(WaitFor([&] { return at(true); }));
     SetWindowPos(frame, NULL, 0, 0, 500, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    CHECK(WaitFor([&] { return at(0, width); }));
+    CHECK(WaitFor([&] { return at(false); }));
     ShowWindow(frame, SW_MINIMIZE);
     CHECK(WaitFor([&] { return !IsWindowVisible(group); }));
     ShowWindow(frame, SW_RESTORE);
@@ -123,8 +116,7 @@ TEST_CASE("frames that get their group later, or never")
     SetWindowPos(console, NULL, 0, 0, 400, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     CHECK(desk.Group(console));
     // The caption gone before the buttons are made; a captioned child.
-    HWND dropped = desk.Probe("--drop-caption");
-    HWND parent = desk.Probe("--child");
+    HWND dropped = desk.Probe("--drop-caption"), parent = desk.Probe("--child");
     REQUIRE(Ping(dropped));
     CHECK((Ask(dropped, Q_SUBCLASSED) == 0 && desk.Index(dropped) < 0));
     CHECK(desk.Group(parent));
@@ -191,8 +183,7 @@ TEST_CASE("a click on each button")
     Desk desk;
     std::string command = Bin() + "probe.exe --class KovStarted --rect 600,500,100,100";
     strcpy(UserCommandOf(desk.op), command.c_str());
-    HWND frame = desk.Probe("--rect 150,150,400,300");
-    HWND group = desk.Group(frame);
+    HWND frame = desk.Probe("--rect 150,150,400,300"), group = desk.Group(frame);
     REQUIRE((group && Buttons(group).size() == 4));
     auto click = [&](int i, int button = 0) { Click(ButtonAt(group, i), button); };
     click(0);
@@ -206,13 +197,11 @@ TEST_CASE("a click on each button")
     REQUIRE_FALSE(IsWindowVisible(desk.main));
     click(0, 1);
     CHECK(WaitFor([&] { return IsWindowVisible(desk.main) != FALSE; }));
-    PostMessageA(desk.main, WM_COMMAND, IDM_SUSPEND, 0);
-    REQUIRE(desk.Settle());
+    REQUIRE(desk.Command(IDM_SUSPEND));
     click(0);
     REQUIRE(Ping(frame));
     CHECK(Height(frame) == 300);
-    PostMessageA(desk.main, WM_COMMAND, IDM_SUSPEND, 0);
-    REQUIRE(desk.Settle());
+    REQUIRE(desk.Command(IDM_SUSPEND));
     click(3);
     HWND started = WaitTop("KovStarted");
     CHECK(started);

@@ -27,8 +27,7 @@ TEST_CASE("enabling takes over visible captioned windows, every new one, and no 
     Spy spy(GetWindowThreadProcessId(desk.main, NULL));
     Menu bar;
     for (const char *state : {"&Enable", "&Suspend"}) {
-        PostMessageA(desk.main, WM_COMMAND, IDM_SUSPEND, 0);
-        REQUIRE(desk.Settle());
+        REQUIRE(desk.Command(IDM_SUSPEND));
         CHECK(desk.sh->Hooks[KOV_ARCH_SLOT][HOOK_CBT] == cbt);
         REQUIRE(spy.Bar(desk.main, &bar));
         CHECK(bar.texts[0] == state);

@@ -41,17 +41,8 @@ bool WaitFor(const std::function<bool()> &cond, DWORD ms)
     return true;
 }
 
-static std::string Class(HWND hwnd)
-{
-    char name[256];
-    return std::string(name, GetClassNameA(hwnd, name, sizeof(name)));
-}
-
-std::string Text(HWND hwnd)
-{
-    char text[1024];
-    return std::string(text, GetWindowTextA(hwnd, text, sizeof(text)));
-}
+static std::string Class(HWND hwnd) { char cls[256]; return std::string(cls, GetClassNameA(hwnd, cls, sizeof(cls))); }
+std::string Text(HWND hwnd) { char text[1024]; return std::string(text, GetWindowTextA(hwnd, text, sizeof(text))); }
 
 static BOOL CALLBACK Collect(HWND hwnd, LPARAM param) { return ((std::vector<HWND> *)param)->push_back(hwnd), TRUE; }
 
@@ -115,6 +106,14 @@ int Ask(HWND probe, int what)
     return SendMessageTimeoutA(probe, query, what, 0, SMTO_ABORTIFHUNG, 5000, &result) ? (int)result : -1;
 }
 
+int ExitCode(HANDLE process, DWORD ms)
+{
+    DWORD code = (DWORD)-1;
+    if (WaitForSingleObject(process, ms) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process, &code);
+    return (int)code;
+}
+
 bool Ping(HWND probe)
 {
     static unsigned cookie;
@@ -124,8 +123,7 @@ bool Ping(HWND probe)
     HANDLE event = CreateEventA(NULL, TRUE, FALSE, name);
     PostMessageA(probe, RegisterWindowMessageA(PROBE_PING_MSG), id, 0);
     bool answered = WaitFor([&] { return WaitForSingleObject(event, 0) == WAIT_OBJECT_0; });
-    CloseHandle(event);
-    return answered;
+    return CloseHandle(event), answered;
 }
 
 static volatile SpyInputLog *Inputs()
@@ -195,8 +193,7 @@ void MoveTo(POINT at, HWND want)
 std::string Send(int button, bool down, bool doubleClick)
 {
     static DWORD pressed[3];   // stamped
-    static HWND took[3];
-    static unsigned tags;
+    static HWND took[3]; static unsigned tags;
     HWND want = WindowFromPoint(Aim), desktop = GetDesktopWindow();
     char where[64];
     snprintf(where, sizeof(where), "(%d, %d)", (int)Aim.x, (int)Aim.y);
@@ -206,15 +203,13 @@ std::string Send(int button, bool down, bool doubleClick)
     DWORD time = GetTickCount(), gap = GetDoubleClickTime();
     if (down)
         time = pressed[button] = doubleClick ? pressed[button] + 1 : std::max(time, pressed[button] + gap + 1);
-    static const DWORD flags[3][2] = {{MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN},
-                                      {MOUSEEVENTF_RIGHTUP, MOUSEEVENTF_RIGHTDOWN},
-                                      {MOUSEEVENTF_MIDDLEUP, MOUSEEVENTF_MIDDLEDOWN}};
     INPUT input = {INPUT_MOUSE};
     input.mi.dx = (Aim.x * 65536 + GetSystemMetrics(SM_CXSCREEN) - 1) / GetSystemMetrics(SM_CXSCREEN);
     input.mi.dy = (Aim.y * 65536 + GetSystemMetrics(SM_CYSCREEN) - 1) / GetSystemMetrics(SM_CYSCREEN);
-    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | flags[button][down];
-    input.mi.time = time;
-    input.mi.dwExtraInfo = 0x4B540000 | (++tags & 0xFFFF);
+    // The right and the middle button's flags are the left one's, two and four bits up.
+    DWORD flag = (down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP) << 2 * button;
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | flag;
+    input.mi.time = time, input.mi.dwExtraInfo = 0x4B540000 | (++tags & 0xFFFF);
     const char *what = down ? "the press at " : "the release at ";
     if (SendInput(1, &input, sizeof(INPUT)) != 1)
         return std::string("SendInput refused ") + what + where;
@@ -253,14 +248,13 @@ void Xdo(const std::string &words)
     std::string done = std::string(prefix) + "/xdo" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++calls);
     std::string line = "/bin/sh -c \"/usr/bin/xdotool " + words + "; echo $? >'" + done + ".new' && mv '" + done +
                        ".new' '" + done + "'\"";
-    std::string answer = "Z:" + done;
+    std::string answer = "Z:" + done, code;
     std::replace(answer.begin(), answer.end(), '/', '\\');
     STARTUPINFOA si = {sizeof(si)};
     PROCESS_INFORMATION pi = {};
     REQUIRE(CreateProcessA("Z:\\bin\\sh", &line[0], NULL, NULL, 0, 0, NULL, NULL, &si, &pi));
     if (pi.hProcess)
         CloseHandle(pi.hThread), CloseHandle(pi.hProcess);
-    std::string code;
     REQUIRE_MESSAGE(WaitFor([&] { return !(code = Slurp(answer)).empty(); }, 10000), "xdotool " << words << " did not finish");
     DeleteFileA(answer.c_str());
     REQUIRE_MESSAGE(code == "0\n", "xdotool " << words << " failed: " << code);
@@ -290,8 +284,7 @@ bool Spy::Next(Menu *menu, DWORD ms)
     volatile SpyMenu *last = SpyData(dll);
     if (!WaitFor([&] { return last->serial != seen; }, ms))
         return false;
-    seen = last->serial;
-    *menu = {{}, last->defaultId};
+    seen = last->serial, *menu = {{}, last->defaultId};
     for (int i = 0; i < last->count; i++)
         menu->texts.push_back((const char *)last->texts[i]);
     return true;
@@ -352,16 +345,14 @@ Desk::~Desk()
             PostMessageA(hwnd, WM_CLOSE, 0, 0);
         if (WaitForSingleObject(pi->hProcess, 3000) != WAIT_OBJECT_0)
             TerminateProcess(pi->hProcess, 1);
-        WaitForSingleObject(pi->hProcess, 5000);
-        CloseHandle(pi->hThread), CloseHandle(pi->hProcess);
+        WaitForSingleObject(pi->hProcess, 5000), CloseHandle(pi->hThread), CloseHandle(pi->hProcess);
     }
     FreeLibrary(lib);   // the home lies in the test's own prefix, which goes with the test
 }
 
 PROCESS_INFORMATION Desk::Run(const std::string &exe, const std::string &args, const std::string &cwd)
 {
-    std::string line = "\"" + exe + "\" " + args;
-    std::string dir = cwd.empty() ? exe.substr(0, exe.rfind('\\') + 1) : cwd;
+    std::string line = "\"" + exe + "\" " + args, dir = cwd.empty() ? exe.substr(0, exe.rfind('\\') + 1) : cwd;
     STARTUPINFOA si = {sizeof(si)};
     PROCESS_INFORMATION pi = {};
     REQUIRE_MESSAGE(CreateProcessA(exe.c_str(), &line[0], NULL, NULL, 0, 0, NULL, dir.c_str(), &si, &pi),
@@ -381,8 +372,7 @@ void Desk::Attach()
     if (sh)
         return;
     REQUIRE(((int(WINAPI *)(int))Proc("OpenKovShared"))(0) == SHARED_OPEN);
-    sh = ((KovShared * (WINAPI *)(void)) Proc("GetKovShared"))();
-    op = &sh->Op, xc = &sh->Xception;
+    sh = ((KovShared * (WINAPI *)(void)) Proc("GetKovShared"))(), op = &sh->Op, xc = &sh->Xception;
 }
 
 bool Desk::Settle()
@@ -404,10 +394,7 @@ int Desk::CloseKovw(bool ask)
 {
     if (ask)
         PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
-    DWORD code = (DWORD)-1;
-    if (WaitForSingleObject(kovw.hProcess, 15000) == WAIT_OBJECT_0)
-        GetExitCodeProcess(kovw.hProcess, &code);
-    return (int)code;
+    return ExitCode(kovw.hProcess, 15000);
 }
 
 std::vector<HWND> Desk::Probes(const std::string &args, int count, const std::string &exe)
@@ -431,19 +418,12 @@ int Desk::Index(HWND frame) const
     return -1;
 }
 
-volatile WinRecord &Desk::Rec(HWND frame) const
-{
-    REQUIRE(Index(frame) >= 0);
-    return win[Index(frame)];
-}
+volatile WinRecord &Desk::Rec(HWND frame) const { REQUIRE(Index(frame) >= 0); return win[Index(frame)]; }
 
 HWND Desk::Group(HWND frame, DWORD ms) const
 {
     HWND group = nullptr;
-    WaitFor([&] {
-        int i = Index(frame);
-        return i >= 0 && (group = win[i].hwndButtons) && IsWindowVisible(group);
-    }, ms);
+    WaitFor([&] { int i = Index(frame); return i >= 0 && (group = win[i].hwndButtons) && IsWindowVisible(group); }, ms);
     return group && IsWindowVisible(group) ? group : nullptr;
 }
 

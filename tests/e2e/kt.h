@@ -44,12 +44,10 @@ inline int Height(HWND hwnd) { return Rect(hwnd).bottom - Rect(hwnd).top; }
 inline POINT Centre(RECT r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
 inline DWORD PidOf(HWND hwnd) { DWORD pid = 0; return GetWindowThreadProcessId(hwnd, &pid), pid; }
 inline bool PointerAt(POINT p) { POINT now; return GetCursorPos(&now) && now.x == p.x && now.y == p.y; }
-// Top-level windows of a class (any when empty) and title (any when empty)
-// of a process (any when 0), from the top of the z-order down.
+// Top-level windows of a class and title (any when empty) of a process (any when 0), from the top of the z-order down.
 std::vector<HWND> Tops(const std::string &cls, const std::string &title = "", DWORD pid = 0);
 HWND WaitTop(const std::string &cls, const std::string &title = "", DWORD pid = 0, DWORD ms = 20000);
-// A visible dialog (message box) with this title; its static texts joined by newlines; pressing
-// one of its buttons as a click does.
+// A visible dialog (message box) with this title; its static texts, one a line; a button of it pressed as by a click.
 HWND WaitBox(const std::string &title, DWORD pid = 0, DWORD ms = 20000);
 std::string BoxText(HWND box);
 void Press(HWND dialog, int id);
@@ -60,15 +58,16 @@ std::string Answer(const std::string &title, DWORD pid, int button = IDOK);
 inline void Act(HWND hwnd, int action) { PostMessageA(hwnd, KM_ACTION, action, SOURCE_BUTTON); }
 // Ends a process at once (as a crash does) and waits for it.
 inline void Kill(HANDLE process) { TerminateProcess(process, 1), WaitForSingleObject(process, 5000); }
+// The exit code of a process that ends within ms; -1 when it runs on.
+int ExitCode(HANDLE process, DWORD ms);
 
 // Probe windows answer these (see probe.h).
 int Ask(HWND probe, int what);
 bool Ping(HWND probe);   // returns once everything posted before is handled
 
-// Input as the user gives it, each confirmed where it lands by the input log every program keeps
-// (spy.dll): the pointer moved at the display, where keys are held too (under Wine a key pressed with
-// SendInput is forgotten when the pointer moves), and xdotool waited for; a press or release where the
-// pointer was put, stamped so that it is a double click exactly when meant to be.
+// Input as a user gives it, each confirmed where it lands by every program's input log (spy.dll): the pointer moved at
+// the display, where keys are held too (under Wine a key pressed with SendInput is lost when the pointer moves),
+// xdotool waited for; presses and releases where the pointer was put, stamped to be double clicks exactly when meant.
 // MoveTo returns once the thread under the pointer (the one of want, when given) has taken the move;
 // Button once the window under the pointer (for a release: or the one pressed) has taken the input.
 void MoveTo(POINT at, HWND want = NULL);
@@ -76,19 +75,11 @@ std::string Send(int button, bool down, bool doubleClick = false);   // what wen
 void Button(int button, bool down, bool doubleClick = false);   // 0 left, 1 right, 2 middle
 void Click(POINT at, int button = 0, int times = 1);
 void Xdo(const std::string &words);
-struct Hold {   // "shift" or "ctrl", down until the end of the block
-    // At the display and for Wine at once: the display's key reaches Wine through the program whose
-    // window has the display's focus, which may be none.
-    explicit Hold(const char *key) : key(key)
-    {
-        Key(false);
-        CHECK(WaitFor([&] { return Down(); }));
-    }
-    ~Hold()
-    {
-        Key(true);
-        CHECK(WaitFor([&] { return !Down(); }));
-    }
+// "shift" or "ctrl" till the block ends, at the display and for Wine at once (the display's key reaches
+// Wine through the program with the display's focus, which may be none); waited for both ways.
+struct Hold {
+    explicit Hold(const char *key) : key(key) { Key(false); CHECK(WaitFor([&] { return Down(); })); }
+    ~Hold() { Key(true); CHECK(WaitFor([&] { return !Down(); })); }
     WORD Vk() const { return key[0] == 's' ? VK_SHIFT : VK_CONTROL; }
     bool Down() const { return GetAsyncKeyState(Vk()) < 0; }
     void Key(bool up)
@@ -135,6 +126,7 @@ public:
     bool StartKovw(const std::string &args = "", bool settle = true);
     std::string exe = KOVW;   // the controller StartKovw starts: the main
     bool Settle();    // kovw's start-up is over and all it was sent is handled
+    bool Command(int id) { PostMessageA(main, WM_COMMAND, id, 0); return Settle(); }   // a menu command, then Settle
     int CloseKovw(bool ask = true);   // as the user closes it (or it closes); exit code, -1 on time-out
     PROCESS_INFORMATION kovw = {};
     HWND main = nullptr;

@@ -64,8 +64,7 @@ static DWORD WINAPI LaneThread(void *param)
     return 0;
 }
 
-// Steps of 20 pixels (u d l r) and the middle button: pressed (P), released (R), clicked (c),
-// clicked as the second click of a double click (D).
+// 20-pixel steps (u d l r) and the middle button: pressed (P), released (R), clicked (c), a double click's second (D).
 static void Gesture(POINT at, const char *steps)
 {
     for (const char *s = steps; *s; s++) {
@@ -84,8 +83,7 @@ TEST_CASE("scroll gestures: a page on a click, pages or the top or end on a doub
 {
     Desk desk;
     desk.op->Flags = 0, desk.op->AutoScrollZone = 60, desk.op->AutoScrollInterval = 100;
-    HWND own = LoggingWindow(20, 70000), zero = LoggingWindow(350, 0);
-    HWND bars = LoggingWindow(680, 500, true);
+    HWND own = LoggingWindow(20, 70000), zero = LoggingWindow(350, 0), bars = LoggingWindow(680, 500, true);
     auto times = [](int n, std::string w) { std::string all; while (n--) all += w; return all; };
     const DWORD keys = FLAG_SCROLLWITHKEYS;
     const std::tuple<HWND, int, DWORD, const char *, std::string> rows[] = {
@@ -104,8 +102,7 @@ TEST_CASE("scroll gestures: a page on a click, pages or the top or end on a doub
     auto scroll = [&](HWND hwnd, const char *steps, std::function<void()> then = {}, const char *more = "") {
         POINT at = Centre(Rect(hwnd));
         MoveTo({at.x ^ 1, at.y}), Words.clear();
-        desk.sh->MouseDirection = 0;
-        desk.sh->LastMousePos.x = at.x, desk.sh->LastMousePos.y = at.y;
+        desk.sh->MouseDirection = 0, desk.sh->LastMousePos.x = at.x, desk.sh->LastMousePos.y = at.y;
         Gesture(at, steps);
         if (then)
             then(), Gesture({at.x, at.y + 20 * (int)strlen(steps)}, more);
@@ -136,8 +133,7 @@ TEST_CASE("scroll gestures: a page on a click, pages or the top or end on a doub
     const std::vector<std::pair<POINT, bool>> drags[] = {
         {{mid, 0}, {top, 1}}, {{mid, 0}, {{mid.x, r.bottom - 35}, 1}},
         {{top, 0}, {{mid.x + 20, top.y}, 0}}, {{mid, 0}, {top, 1}, {{mid.x, r.top + 70}, 0}},
-        {{mid, 0}, {top, 1}, {{mid.x, r.top - 10}, 0}},
-        {{mid, 0}, {top, 1}, {{mid.x, r.top - 5}, 1}}};
+        {{mid, 0}, {top, 1}, {{mid.x, r.top - 10}, 0}}, {{mid, 0}, {top, 1}, {{mid.x, r.top - 5}, 1}}};
     for (const auto &drag : drags) {
         MoveTo({drag[0].first.x ^ 1, drag[0].first.y}), Button(2, true);
         for (size_t i = 1; i < drag.size(); i++) {
@@ -153,9 +149,8 @@ TEST_CASE("scroll gestures: a page on a click, pages or the top or end on a doub
         Button(2, false);
         CHECK(WaitFor([&] { return !timer; }));
     }
-    // Auto-scrolling a window of another thread, let go over one of a third thread (inside the
-    // first one's band) whose own thread timer has the same number: the first one's timer stops
-    // in its own thread, the third's goes on.
+    // Auto-scrolling a window of another thread, let go over one of a third thread (inside the first one's band)
+    // whose own thread timer has the same number: the first one's timer stops in its own thread, the third's goes on.
     WNDCLASSA lanes = {0, LaneProc, 0, 0, 0, 0, LoadCursorA(NULL, IDC_ARROW), 0, 0, "Lane"};
     RegisterClassA(&lanes);
     Lane b = {{350, 470, 650, 730}, false}, c = {{450, 475, 600, 495}, true};

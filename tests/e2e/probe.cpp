@@ -1,11 +1,9 @@
-// A program for the end-to-end tests: makes top-level windows as its command line says (see main),
-// counts what its own window procedure sees, and runs until they are all closed. Like many real
-// programs it peeks at its queue before taking each message. --keep: windows that stay when asked
-// to close; --offer-twice: offered to the library again, as when made while the hooks went in;
-// --unicode: Unicode windows. The subclass message puts an ANSI subclass of another module in
-// front (wParam 1) and takes it away (0); --buttons: push buttons of these styles (WS_VISIBLE
-// hides), ids 1, 2, ...; WM_APP + 2: a message box "Snap" (or a system-modal "Question"); --spy: see
-// SpyOnInput.
+// A program for the end-to-end tests: makes top-level windows as its command line says (see main), counts what its
+// own window procedure sees, and runs until they are all closed. Like many real programs it peeks at its queue before
+// taking each message. --keep: windows that stay when asked to close; --offer-twice: offered to the library again, as
+// when made while the hooks went in; --unicode: Unicode windows. The subclass message puts an ANSI subclass of another
+// module in front (wParam 1) and takes it away (0); --buttons: push buttons of these styles (WS_VISIBLE hides),
+// ids 1, 2, ...; WM_APP + 2: a message box "Snap" (or a system-modal "Question"); --spy: see SpyOnInput.
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -18,10 +16,7 @@ static int Open, Count[16], LastHeight;
 static bool Keep, Unicode;
 static WNDPROC Saved;   // what the other module's subclass found
 
-static LRESULT CALLBACK OtherModuleProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    return CallWindowProcA(Saved, hwnd, msg, wParam, lParam);
-}
+static LRESULT CALLBACK OtherProc(HWND h, UINT m, WPARAM w, LPARAM l) { return CallWindowProcA(Saved, h, m, w, l); }
 
 #define WM_DROP_CAPTION (WM_APP + 1)
 
@@ -35,14 +30,12 @@ static LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
         char name[64];
         snprintf(name, sizeof(name), PROBE_PONG_EVENT, (unsigned)wParam);
         HANDLE event = OpenEventA(EVENT_MODIFY_STATE, FALSE, name);
-        SetEvent(event);
-        CloseHandle(event);
-        return 0;
+        return SetEvent(event), CloseHandle(event), 0;
     }
     if (msg == FreezeMsg)
         Sleep((DWORD)wParam);
     if (msg == SubclassMsg && wParam)
-        Saved = (WNDPROC)SetWindowLongPtrA(hwnd, GWLP_WNDPROC, (LONG_PTR)OtherModuleProc);
+        Saved = (WNDPROC)SetWindowLongPtrA(hwnd, GWLP_WNDPROC, (LONG_PTR)OtherProc);
     else if (msg == SubclassMsg)
         SetWindowLongPtrA(hwnd, GWLP_WNDPROC, (LONG_PTR)Saved);
     // Messages counted, by query.
@@ -85,18 +78,14 @@ static const char *Get(const char *name, const char *otherwise)
     return otherwise;
 }
 
-static bool Flag(const char *name)
-{
-    return Get(name, NULL) || (Argc > 1 && !strcmp(Argv[Argc - 1], name));
-}
+static bool Flag(const char *name) { return Get(name, NULL) || (Argc > 1 && !strcmp(Argv[Argc - 1], name)); }
 
 int main(int argc, char **argv)
 {
     Argc = argc, Argv = argv;
     const char *cls = Get("--class", "KovProbe"), *dialog = Get("--owned-dialog", NULL);
     const char *title = Flag("--cmdline-title") ? GetCommandLineA() : Get("--title", "Probe");
-    DWORD style = strtoul(Get("--style", "CF0000"), NULL, 16);
-    DWORD exStyle = strtoul(Get("--exstyle", "0"), NULL, 16);
+    DWORD style = strtoul(Get("--style", "CF0000"), NULL, 16), exStyle = strtoul(Get("--exstyle", "0"), NULL, 16);
     int x, y, w, h, count = atoi(Get("--count", "1"));
     sscanf(Get("--rect", "100,100,400,300"), "%d,%d,%d,%d", &x, &y, &w, &h);
     Keep = Flag("--keep"), Unicode = Flag("--unicode");
@@ -113,8 +102,7 @@ int main(int argc, char **argv)
                     LoadCursorA(NULL, (LPCSTR)IDC_ARROW), (HBRUSH)(COLOR_WINDOW + 1), NULL, cls};
     wchar_t wide[64];
     MultiByteToWideChar(CP_ACP, 0, cls, -1, wide, 64);
-    WNDCLASSW wcw = {wc.style, ProbeProc, 0, 0, wc.hInstance, NULL, wc.hCursor, wc.hbrBackground,
-                     NULL, wide};
+    WNDCLASSW wcw = {wc.style, ProbeProc, 0, 0, wc.hInstance, NULL, wc.hCursor, wc.hbrBackground, NULL, wide};
     Unicode ? RegisterClassW(&wcw) : RegisterClassA(&wc);
 
     HWND first = NULL;
@@ -141,9 +129,8 @@ int main(int argc, char **argv)
             EnableWindow(hwnd, FALSE);
     }
     if (dialog) {
-        HWND owned = CreateWindowExA(WS_EX_DLGMODALFRAME, cls, dialog,
-                                     WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE, x + 40,
-                                     y + 40, 250, 150, first, NULL, wc.hInstance, NULL);
+        HWND owned = CreateWindowExA(WS_EX_DLGMODALFRAME, cls, dialog, WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE,
+                                     x + 40, y + 40, 250, 150, first, NULL, wc.hInstance, NULL);
         Open += owned != NULL;
         EnableWindow(first, FALSE);
     }

@@ -1,6 +1,5 @@
-// What the test programs tell the tests. Probe windows (probe.cpp) answer a query, sent, with one of
-// these in wParam; a ping, posted, that sets the named event once everything
-// posted before it is handled; a freeze, posted, that hangs the thread.
+// What the test programs tell the tests. Probe windows (probe.cpp) answer a query (sent) with one of these in wParam; a
+// ping (posted) sets the named event once all posted before it is handled; a freeze (posted) hangs the thread.
 #ifndef KOV_PROBE_H
 #define KOV_PROBE_H
 
@@ -29,8 +28,7 @@ enum ProbeQuery {
 enum ShellRecord { R_OPENINGS, R_SUBMENUS, R_ANSWER, R_ITEM, R_TAKEN, R_OWN, R_LIVE, R_COUNT };
 enum ShellUser { S_MENU = 16, S_SHUTDOWN, S_DIALOG, S_ESCAPE, S_CHOOSE, S_SUBCLASS };
 
-// The last popup menu a spied-on thread opened (spy.cpp, in its shared section): menus cannot be read from
-// another process.
+// The last popup menu a spied-on thread opened (spy.cpp, in its shared section): no process reads another's menus.
 #define SPY_ITEMS 64
 #define SPY_MENUBAR 0x5350   // WM_NULL with this wParam: record the window's menu bar
 #define SPY_FIT 0x5346       // ... or the texts of a dialog's controls that overflow them, and the dpi
@@ -40,10 +38,9 @@ struct SpyMenu {
     char texts[SPY_ITEMS][96];
 };
 
-// Every mouse message a thread of either architecture takes (or a mouse hook newer than the log's
-// swallows), as it is delivered: after double-click processing, with its window and hit-test
-// result, and the tag SendInput gave it; in a named mapping, so that 32- and 64-bit programs write
-// to the same log. An entry is whole once its serial is its place in the log.
+// Every mouse message a thread of either architecture takes (or a mouse hook newer than the log's swallows), as
+// delivered: after double-click processing, with its window, hit-test result and SendInput's tag; in a named mapping,
+// so that 32- and 64-bit programs share the log. An entry is whole once its serial is its place in the log.
 #define SPY_INPUT_LOG "KovTestInputLog"
 #define SPY_INPUTS 1024
 enum { SPY_HEARD = 1, SPY_SKIPPED = 2 };   // by the log's own mouse hook, or only as a skipped click

@@ -1,5 +1,4 @@
-// The release as a Windows user meets it: the installer, silent, on a fresh
-// folder, again over a running Kov, its uninstaller; and the portable archive.
+// The release as a Windows user meets it: installed silently, afresh and over a running Kov, uninstalled; the archive.
 #include <shlobj.h>
 #include <tlhelp32.h>
 
@@ -55,20 +54,17 @@ static HANDLE Start(std::string line, const char *dir = NULL)
     STARTUPINFOA si = {sizeof(si)};
     PROCESS_INFORMATION pi = {};
     REQUIRE(CreateProcessA(NULL, &line[0], NULL, NULL, 0, 0, NULL, dir, &si, &pi));
-    CloseHandle(pi.hThread);
-    return pi.hProcess;
+    return CloseHandle(pi.hThread), pi.hProcess;
 }
-static DWORD RunWait(const std::string &line)
+static int RunWait(const std::string &line)
 {
     HANDLE process = Start(line);
-    DWORD code = 1;
-    CHECK(WaitForSingleObject(process, 60000) == WAIT_OBJECT_0);
-    return GetExitCodeProcess(process, &code), CloseHandle(process), code;
+    int code = ExitCode(process, 60000);
+    CHECK(code != -1);   // it ended within the minute
+    return CloseHandle(process), code;
 }
-static std::string UnixPath(std::string path)   // of a folder on Z:, the machine's root
-{
-    return std::replace(path.begin(), path.end(), '\\', '/'), path.substr(2);
-}
+// Of a folder on Z:, the machine's root.
+static std::string UnixPath(std::string p) { return std::replace(p.begin(), p.end(), '\\', '/'), p.substr(2); }
 static void Unix(const std::string &command)   // a shell command of the machine's own, waited for
 {
     std::string mark = Bin() + "unix-done", line = "/bin/sh -c \"" + command + " && touch " + UnixPath(mark) + "\"";
@@ -132,8 +128,7 @@ TEST_CASE("installed silently, over a running Kov, uninstalled: files, shortcuts
     // The archive, unpacked with its symbols: stripped binaries, each linked to its debug file.
     std::string unpacked = Bin() + "unpacked\\", symbols = Bin() + "symbols\\";
     Unix("rm -rf " + UnixPath(unpacked) + " " + UnixPath(symbols) + " && unzip -q " + UnixPath(Dist()) +
-         ".zip -d " + UnixPath(unpacked) + " && unzip -q " + UnixPath(Dist()) + "-symbols.zip -d " +
-         UnixPath(symbols));
+         ".zip -d " + UnixPath(unpacked) + " && unzip -q " + UnixPath(Dist()) + "-symbols.zip -d " + UnixPath(symbols));
     auto crc32 = (DWORD(WINAPI *)(DWORD, const BYTE *, INT))GetProcAddress(GetModuleHandleA("ntdll"), "RtlComputeCrc32");
     for (const std::string &name : binaries) {
         CAPTURE(name);
@@ -163,7 +158,7 @@ TEST_CASE("installed silently, over a running Kov, uninstalled: files, shortcuts
     for (const std::string &shortcut : {menu, startup})   // the local path it holds, as the shell follows it
         CHECK(Slurp(shortcut).find(controller + '\0') != std::string::npos);
     char uninstall[MAX_PATH] = "";
-    DWORD size = sizeof(uninstall), code = 1;
+    DWORD size = sizeof(uninstall);
     CHECK(!RegGetValueA(HKEY_CURRENT_USER, uninstallKey, "QuietUninstallString", RRF_RT_REG_SZ, NULL, uninstall, &size));
 
     // Changed settings, and a second install while Kov runs: Kov closed as from its window.
@@ -173,7 +168,7 @@ TEST_CASE("installed silently, over a running Kov, uninstalled: files, shortcuts
     Spit(options, settings), Spit(dir + "\\readme.kov", "an older version's");
     HANDLE kov = StartKov(controller);
     REQUIRE(RunWait(setup) == 0);
-    CHECK((WaitForSingleObject(kov, 0) == WAIT_OBJECT_0 && GetExitCodeProcess(kov, &code) && code == 0));
+    CHECK(ExitCode(kov, 0) == 0);
     CHECK_FALSE(KovRuns());
     CHECK(Slurp(options) == settings);
     CHECK(installed());

@@ -1,5 +1,4 @@
-// Settings files on a real machine: failed saves, files held open, values out
-// of range, long homes; the two dialogs side by side; the version records.
+// Settings files on a real machine: failed saves, held files, values out of range, long homes; both dialogs; versions.
 #include "kt.h"
 
 using namespace kt;
@@ -10,8 +9,7 @@ TEST_CASE("a failed save keeps the old files byte for byte and says so; a save w
     const DWORD pid = desk.kovw.dwProcessId;
     const std::string widest = std::to_string(GetSystemMetrics(SM_CXSCREEN));
     using Texts = std::vector<std::string>;
-    const Texts none, failed = {"Error: Cannot save options to file.",
-                                "Error: Cannot save exceptions to file."},
+    const Texts none, failed = {"Error: Cannot save options to file.", "Error: Cannot save exceptions to file."},
                       refused = {"Pels from edge of titlebar must be a number from 0 to " + widest +
                                  " (the screen width). Save cancelled."};
     enum { PLAIN, READ_ONLY, HELD, NO_TEMP };   // NO_TEMP: only the files themselves are writable
@@ -35,8 +33,7 @@ TEST_CASE("a failed save keeps the old files byte for byte and says so; a save w
         PostMessageA(desk.main, WM_COMMAND, IDM_OPTIONS, 0);
         HWND dialog = WaitBox("", pid);
         REQUIRE(dialog);
-        SetDlgItemTextA(dialog, IDC_EDGEOFFSET, row.offset.c_str());
-        SetDlgItemTextA(dialog, IDC_XCEPTLIST, row.names);
+        SetDlgItemTextA(dialog, IDC_EDGEOFFSET, row.offset.c_str()), SetDlgItemTextA(dialog, IDC_XCEPTLIST, row.names);
         PostMessageA(dialog, WM_COMMAND, IDOK, 0);
         Texts boxes;
         const char *title = &row.boxes == &refused ? "Kov Warning" : "Save Kov Options";
@@ -67,8 +64,7 @@ TEST_CASE("settings files another program holds open are read, or else left alon
         desk.Write("kovxcept.ini", "MINE.EXE\r\n");
         std::vector<HANDLE> held;
         for (const char *name : {"kovopt.ini", "kovxcept.ini"})
-            held.push_back(CreateFileA(desk.Path(name).c_str(), GENERIC_WRITE, share, NULL,
-                                       OPEN_EXISTING, 0, NULL));
+            held.push_back(CreateFileA(desk.Path(name).c_str(), GENERIC_WRITE, share, NULL, OPEN_EXISTING, 0, NULL));
         REQUIRE(desk.StartKovw("/S"));
         CHECK(desk.op->Flags == (share & FILE_SHARE_READ ? 0x59u : 0x51u));   // read, or defaults
         CHECK(std::string(desk.xc->Name[0]) == (share & FILE_SHARE_READ ? "MINE.EXE" : "WINMSD.EXE"));

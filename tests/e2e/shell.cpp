@@ -22,15 +22,11 @@ static INT_PTR CALLBACK ShutDownProc(HWND dialog, UINT msg, WPARAM wParam, LPARA
     else if (msg == WM_APP && PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0))
         Rec[R_TAKEN] = GetWindowLongPtrA(dialog, GWLP_WNDPROC) != own;   // kept: with buttons
     if (msg == WM_COMMAND && (wParam == IDOK || wParam == IDCANCEL))
-        Rec[R_ITEM] = IsDlgButtonChecked(dialog, 0x3800), Rec[R_ANSWER] = (int)wParam,
-        EndDialog(dialog, 0);
+        Rec[R_ITEM] = IsDlgButtonChecked(dialog, 0x3800), Rec[R_ANSWER] = (int)wParam, EndDialog(dialog, 0);
     return msg == WM_INITDIALOG;
 }
 
-static LRESULT CALLBACK OtherModuleProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    return CallWindowProcA(Saved, hwnd, msg, wParam, lParam);
-}
+static LRESULT CALLBACK OtherProc(HWND h, UINT m, WPARAM w, LPARAM l) { return CallWindowProcA(Saved, h, m, w, l); }
 
 // The user's keys, waiting for the menu: Escape, Shut Down chosen, or highlighted and left.
 static void Keys(HWND hwnd, WPARAM user)
@@ -44,7 +40,7 @@ static LRESULT CALLBACK TaskbarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
 {
     static const UINT query = RegisterWindowMessageA(PROBE_QUERY_MSG);
     if (msg == query && wParam == S_SUBCLASS) {
-        Saved = (WNDPROC)(lParam ? SetWindowLongPtrA(hwnd, GWLP_WNDPROC, (LONG_PTR)OtherModuleProc)
+        Saved = (WNDPROC)(lParam ? SetWindowLongPtrA(hwnd, GWLP_WNDPROC, (LONG_PTR)OtherProc)
                                  : SetWindowLongPtrA(hwnd, GWLP_WNDPROC, (LONG_PTR)Saved));
         return 0;
     }
@@ -54,8 +50,7 @@ static LRESULT CALLBACK TaskbarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
         UINT chosen = Rec[R_ANSWER] = 0;
         if (wParam != S_DIALOG) {
             Keys(hwnd, wParam);
-            chosen = TrackPopupMenu(Start, TPM_RETURNCMD | TPM_BOTTOMALIGN, bar.left, bar.top, 0, hwnd,
-                                    NULL);
+            chosen = TrackPopupMenu(Start, TPM_RETURNCMD | TPM_BOTTOMALIGN, bar.left, bar.top, 0, hwnd, NULL);
         }
         if (wParam == S_DIALOG || wParam == S_ESCAPE || (wParam != S_CHOOSE && chosen == 506))
             DialogBoxParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(1), hwnd, ShutDownProc, 0);
@@ -81,8 +76,7 @@ int main(int argc, char **argv)
     Start = CreatePopupMenu();
     for (int j = 3; j < argc && j < 10; j++)
         AppendMenuA(Start, MF_POPUP, (UINT_PTR)(Subs[j - 3] = CreatePopupMenu()), argv[j]);
-    AppendMenuA(Start, MF_STRING, 401, "&Run...");
-    AppendMenuA(Start, MF_STRING, 506, "Sh&ut Down...");
+    AppendMenuA(Start, MF_STRING, 401, "&Run..."), AppendMenuA(Start, MF_STRING, 506, "Sh&ut Down...");
     WNDCLASSA wc = {0, TaskbarProc, 0, 0, GetModuleHandleA(NULL), 0, 0, 0, 0, argv[2]};
     RegisterClassA(&wc);
     DWORD style = WS_POPUP | (argv[2][0] == 'P' ? WS_CAPTION : 0);   // Progman: offered buttons
@@ -91,11 +85,9 @@ int main(int argc, char **argv)
     if (HWND other = FindWindowA("Shell_TrayWnd", NULL); other && IsWindowVisible(other))
         GetWindowRect(other, &wine);
     int width = GetSystemMetrics(SM_CXSCREEN), height = 40;
-    HWND bar = CreateWindowExA(0, argv[2], "", style, 0, wine.top - height, width, height, 0, 0,
-                               wc.hInstance, 0);
+    HWND bar = CreateWindowExA(0, argv[2], "", style, 0, wine.top - height, width, height, 0, 0, wc.hInstance, 0);
     CreateWindowExA(0, "BUTTON", "Start", WS_CHILD | WS_VISIBLE, 2, 2, 60, 20, bar, 0, 0, 0);
-    SetWindowPos(bar, HWND_BOTTOM, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    SetWindowPos(bar, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     for (MSG msg; GetMessageA(&msg, NULL, 0, 0) > 0;)
         DispatchMessageA(&msg);
 }

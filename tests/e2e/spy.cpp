@@ -45,10 +45,8 @@ static LRESULT CALLBACK SpyProc(int code, WPARAM wParam, LPARAM lParam)
         int count = GetMenuItemCount(menu);
         Last.count = count < SPY_ITEMS ? count : SPY_ITEMS;
         Last.defaultId = (int)GetMenuDefaultItem(menu, FALSE, 0);
-        for (int i = 0; i < Last.count; i++) {
-            Last.texts[i][0] = 0;
-            GetMenuStringA(menu, i, Last.texts[i], sizeof(Last.texts[i]), MF_BYPOSITION);
-        }
+        for (int i = 0; i < Last.count; i++)
+            Last.texts[i][0] = 0, GetMenuStringA(menu, i, Last.texts[i], sizeof(Last.texts[i]), MF_BYPOSITION);
         InterlockedIncrement(&Last.serial);
     }
     return CallNextHookEx(NULL, code, wParam, lParam);

@@ -1,5 +1,4 @@
-// Start-up: the configuration files as kovw finds them, the version upgrade,
-// a second start and the Recent clean-up.
+// Start-up: the configuration files as kovw finds them, the version upgrade, a second start and the Recent clean-up.
 #include "kt.h"
 
 using namespace kt;
@@ -36,14 +35,12 @@ TEST_CASE("another version is asked about, upgraded when older, and saved as 1.2
         CAPTURE(std::string(row.version));
         std::string old = Defaults();
         memcpy(&old[0], row.version, 3);
-        Put32(old, offsetof(OptionsRecord, Flags), 0x02);
-        Put32(old, offsetof(OptionsRecord, ScrollPages), 9);
+        Put32(old, offsetof(OptionsRecord, Flags), 0x02), Put32(old, offsetof(OptionsRecord, ScrollPages), 9);
         Put32(old, offsetof(OptionsRecord, MouseAction[SLOT_CTRL_RIGHT]), 0x7000);
         Desk desk(old, "", false);
         desk.StartKovw("", false);
         CHECK(Answer("Kov Update Configuration", desk.kovw.dwProcessId, row.answer) ==
-              "Your previous configuration will be preserved.\n"
-              "View new changes (history.doc) with Notepad?");
+              "Your previous configuration will be preserved.\nView new changes (history.doc) with Notepad?");
         if (row.answer == IDYES) {
             HWND editor = WaitTop("Notepad");
             CHECK(WaitFor([&] { return strstr(CharUpperA(&Text(editor)[0]), "HISTORY.DOC"); }));
@@ -63,10 +60,7 @@ TEST_CASE("a second start shows the first and ends")
 {
     Desk desk;
     REQUIRE_FALSE(IsWindowVisible(desk.main));
-    PROCESS_INFORMATION second = desk.Run(desk.Path(KOVW), "");
-    DWORD code = 1;
-    CHECK((WaitForSingleObject(second.hProcess, 10000) == WAIT_OBJECT_0 &&
-           GetExitCodeProcess(second.hProcess, &code) && code == 0));
+    CHECK(ExitCode(desk.Run(desk.Path(KOVW), "").hProcess, 10000) == 0);
     CHECK(WaitFor([&] { return IsWindowVisible(desk.main) && GetForegroundWindow() == desk.main; }));
 }
 
@@ -74,8 +68,7 @@ TEST_CASE("removing recent documents deletes only the shortcuts in the Recent fo
 {
     char windows[MAX_PATH];
     std::string recent = std::string(windows, GetWindowsDirectoryA(windows, MAX_PATH)) + "\\Recent\\";
-    CreateDirectoryA(recent.c_str(), NULL);
-    CreateDirectoryA((recent + "sub.lnk").c_str(), NULL);
+    CreateDirectoryA(recent.c_str(), NULL), CreateDirectoryA((recent + "sub.lnk").c_str(), NULL);
     const std::pair<const char *, bool> files[] = {
         {"a.lnk", true}, {"B.LNK", true}, {"c.txt", false}, {"sub.lnk\\d.lnk", false}};
     for (const auto &file : files)

@@ -19,9 +19,7 @@ TEST_CASE("Start menu openings: the pointer onto the Start button once after the
     static const std::tuple<const char *, DWORD, int> rows[] = {   // left: bit n, the n-th submenu
         {"Programs Documents Settings Find", FLAG_SNAPSTARTMENU | FLAG_REMOVEDOCUMENTS, 0b1101},
         {"Programs Favorites Documents Settings Find", FLAG_REMOVEDOCUMENTS, 0b11011},
-        {"Programs Documents Settings", FLAG_REMOVEDOCUMENTS, 0b111},
-        {"Programs Documents Settings Find", 0, 0b1111},
-    };
+        {"Programs Documents Settings", FLAG_REMOVEDOCUMENTS, 0b111}, {"Programs Documents Settings Find", 0, 0b1111}};
     for (auto [submenus, flags, left] : rows) {
         Shell desk(std::string("--class Shell_TrayWnd ") + submenus);
         desk.op->Flags = flags;
@@ -39,23 +37,19 @@ TEST_CASE("Start menu openings: the pointer onto the Start button once after the
     }
 }
 
-TEST_CASE("the shut-down dialog, chosen or known by its title, is confirmed with its item set, "
-          "unless Shift or Ctrl is held or the option is off; nothing else is; the taskbar "
-          "released or kovw killed")
+TEST_CASE("the shut-down dialog, chosen or known by its title, is confirmed with its item set, unless Shift or Ctrl "
+          "is held or the option is off; nothing else is; the taskbar released or kovw killed")
 {
     // The user's way to the dialog, its title, a key held, the option, the answer, and whether
     // the dialog was offered buttons as an ordinary one.
     static const std::tuple<int, const char *, int, int, int, bool> rows[] = {
         {S_SHUTDOWN, "Windows beenden", 0, 1, IDOK, false},   // known by the choice alone
         {S_SHUTDOWN, "Shut Down Windows", VK_SHIFT, 1, IDCANCEL, false},
-        {S_DIALOG, "Shut Down Windows", 0, 0, IDCANCEL, false},
-        {S_DIALOG, "Shut Down Windows", 0, 1, IDOK, false},
+        {S_DIALOG, "Shut Down Windows", 0, 0, IDCANCEL, false}, {S_DIALOG, "Shut Down Windows", 0, 1, IDOK, false},
         {S_DIALOG, "Shut Down Windows", VK_CONTROL, 1, IDCANCEL, false},
-        // Shut Down highlighted but left with Escape; titles that are not the dialog's (the old
-        // shell's is not this shell's).
+        // Shut Down highlighted but left with Escape; titles not the dialog's (the old shell's is not this shell's).
         {S_ESCAPE, "Windows beenden", 0, 1, IDCANCEL, true},
-        {S_DIALOG, "Exit Windows", 0, 1, IDCANCEL, true}, {S_DIALOG, "Shut Down", 0, 1, IDCANCEL, true},
-    };
+        {S_DIALOG, "Exit Windows", 0, 1, IDCANCEL, true}, {S_DIALOG, "Shut Down", 0, 1, IDCANCEL, true}};
     Shell desk("--class Shell_TrayWnd Programs Documents Settings Find");
     for (auto [user, title, key, option, answer, ordinary] : rows) {
         CAPTURE(std::string(title));

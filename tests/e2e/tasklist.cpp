@@ -1,5 +1,4 @@
-// The task-list menu, read inside the process that opens it, and the mouse
-// gestures, given as a user gives them.
+// The task-list menu, read inside the process that opens it, and the mouse gestures, given as a user gives them.
 #include "kt.h"
 
 using namespace kt;
@@ -12,10 +11,8 @@ static bool Open(HWND frame, Menu *menu)
     return spy.Next(menu, 5000);
 }
 
-static void Choose(HWND frame, char letter)   // its letter, or none: Escape
-{
-    PostMessageA(frame, letter ? WM_CHAR : WM_KEYDOWN, letter ? letter : VK_ESCAPE, 1);
-}
+// Its letter, or none: Escape.
+static void Choose(HWND frame, char c) { PostMessageA(frame, c ? WM_CHAR : WM_KEYDOWN, c ? c : VK_ESCAPE, 1); }
 
 TEST_CASE("one entry per window, each with a letter of its own where there is one")
 {
@@ -26,8 +23,7 @@ TEST_CASE("one entry per window, each with a letter of its own where there is on
         // A dialog is listed under the window it blocks.
         {{"--title Owner --owned-dialog Dialog", "--title \"  Editor\"", "--title (untitled)"},
          {"(u&ntitled)", " &Editor", "&Owner"}},
-        {{"--count 65"}, many},
-    };
+        {{"--count 65"}, many}};
     for (const auto &row : rows) {
         Desk desk;
         HWND top = nullptr;
@@ -46,8 +42,7 @@ TEST_CASE("one entry per window, each with a letter of its own where there is on
 TEST_CASE("picking an entry, minimize all and its undo")
 {
     Desk desk;
-    HWND zed = desk.Probe("--title Zed --rect 500,100,300,200");
-    HWND frame = desk.Probe("--title Frame");
+    HWND zed = desk.Probe("--title Zed --rect 500,100,300,200"), frame = desk.Probe("--title Frame");
     ShowWindow(zed, SW_MINIMIZE);
     Menu menu;
     REQUIRE(Open(frame, &menu));
@@ -67,8 +62,7 @@ TEST_CASE("mouse gestures: a click acts where it was pressed and let go; a plain
 {
     // Every move is heard by the input log's mouse hook, installed before Kov's.
     Desk desk;
-    HWND a = desk.Probe("--title A --rect 50,100,400,300");
-    HWND b = desk.Probe("--title B --rect 500,100,400,300");
+    HWND a = desk.Probe("--title A --rect 50,100,400,300"), b = desk.Probe("--title B --rect 500,100,400,300");
     Click(Centre(Rect(a)), 2);
     CHECK(WaitFor([&] { return Ask(a, Q_ACTIONS) == 1; }));
     desk.op->ScrollSensitivity = 10000;   // moved too little to scroll on the way

@@ -52,8 +52,7 @@ TEST_CASE("the window table")
     CHECK((HookedWindowCnt == 0 && Runs(a, FrameProc)));
 }
 
-// Another thread's try for the mutex, the result of its wait; it ends
-// owning the mutex (abandoning it) or gives it back.
+// Another thread's try for the mutex, the result of its wait; it ends owning it (abandoning it) or gives it back.
 struct Try { const char *name; bool abandon; DWORD wait; };
 
 static DWORD WINAPI TryMutex(void *param)
@@ -95,8 +94,7 @@ TEST_CASE("the log writes the messages within its level")
 {
     char temp[MAX_PATH];
     std::string file = std::string(temp, GetTempPathA(sizeof(temp), temp)) + "kovlog.txt";
-    DebugFileCS = file.c_str();
-    DebugLevelCS = 2;
+    DebugFileCS = file.c_str(), DebugLevelCS = 2;
     for (int level = -1; level <= 4; level++)
         DebugMessageCS(level, "level %d", level);
     char text[128] = "";
@@ -113,8 +111,7 @@ TEST_CASE("a group made of a system button stacks itself once, not every half se
     int index;
     REQUIRE(AllocWindowIndex(frame, &index) == 0);
     Win[index].hwndButtons = group;
-    Win[index].OldButtonsProc =
-        (WNDPROC)SetWindowLongPtrA(group, GWLP_WNDPROC, (LONG_PTR)SubclassButtonProc);
+    Win[index].OldButtonsProc = (WNDPROC)SetWindowLongPtrA(group, GWLP_WNDPROC, (LONG_PTR)SubclassButtonProc);
     SetTimer(group, RESTACK_TIMER, 10, NULL);
     MSG msg;
     REQUIRE(GetMessageA(&msg, group, WM_TIMER, WM_TIMER) > 0);

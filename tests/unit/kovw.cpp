@@ -8,8 +8,7 @@
 #include <vector>
 
 static const std::string Usage =
-    " \nValid Options:\n /NM\t- no minimize on start\n /S\t- suspend on start\n"
-    " /Pnn\t- pause nn seconds on load";
+    " \nValid Options:\n /NM\t- no minimize on start\n /S\t- suspend on start\n /Pnn\t- pause nn seconds on load";
 
 TEST_CASE("the command line")
 {
@@ -33,8 +32,7 @@ TEST_CASE("the command line")
             CHECK(message == "Option: " + std::string(row.quote) + Usage);
     }
     // A line too long for the message is cut; the usage text stays whole.
-    std::string line(400, 'x');
-    line[0] = '/';
+    std::string line = "/" + std::string(399, 'x');
     StartupArgs args = {1, 0, 0, 0};
     char message[ARGS_MESSAGE_SIZE];
     CHECK(ScanArgs(line.c_str(), &args, message, sizeof(message)) == 1);
@@ -46,23 +44,18 @@ TEST_CASE("the exception file")
 {
     struct Row { std::string bytes; std::vector<std::string> names; };
     std::string many;
-    for (int i = 0; i < 45; i++)
-        many += "P" + std::to_string(i) + "\r\n";
     std::vector<std::string> first40;
-    for (int i = 0; i < 40; i++)
-        first40.push_back("P" + std::to_string(i));
+    for (int i = 0; i < 45; i++)
+        many += "P" + std::to_string(i) + "\r\n", first40.push_back("P" + std::to_string(i));
+    first40.resize(40);
     const Row rows[] = {
         {"  Two Blanks  \r\nNOTEPAD.EXE", {"Two Blanks  ", "NOTEPAD.EXE"}},
         {"\r\n\r\n\tA\nB\rC\r\n\r\n", {"A", "B", "C"}},
-        {"ABCDEFGHIJKLMNOPQRSTUVWXY\r\n", {"ABCDEFGHIJKLMNOPQRST"}},
-        {"", {}},
-        {many, first40},
-    };
+        {"ABCDEFGHIJKLMNOPQRSTUVWXY\r\n", {"ABCDEFGHIJKLMNOPQRST"}}, {"", {}}, {many, first40}};
     for (const Row &row : rows) {
         CAPTURE(row.bytes);
         struct { ExceptionList list; char after[8]; } guarded;
-        memset(&guarded, 0xCC, sizeof(guarded));
-        guarded.list.Count = 0;
+        memset(&guarded, 0xCC, sizeof(guarded)), guarded.list.Count = 0;
         ParseXceptions(row.bytes.data(), (int)row.bytes.size(), &guarded.list);
         REQUIRE(guarded.list.Count == (int)row.names.size());
         for (size_t i = 0; i < row.names.size(); i++)
@@ -87,37 +80,25 @@ TEST_CASE("the default user command: the editor, and USERCMD.TXT when it fits")
         OptionsRecord record;
         SetDefaultUserCmd(&record);
         CHECK(std::string(UserCommandOf(&record)) == editor);
-        CloseHandle(CreateFileA((home + "USERCMD.TXT").c_str(), GENERIC_WRITE, 0, NULL,
-                                CREATE_NEW, 0, NULL));
+        CloseHandle(CreateFileA((home + "USERCMD.TXT").c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, 0, NULL));
         SetDefaultUserCmd(&record);
         CAPTURE(extra);
-        CHECK(std::string(UserCommandOf(&record)) ==
-              (extra ? editor : editor + " " + home + "USERCMD.TXT"));
+        CHECK(std::string(UserCommandOf(&record)) == (extra ? editor : editor + " " + home + "USERCMD.TXT"));
     }
 }
 
-static BOOL WINAPI NoReplacingRename(LPCSTR, LPCSTR, DWORD)   // as Windows 95 answers
-{
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-    return FALSE;
-}
-
-static BOOL WINAPI FailingRename(LPCSTR, LPCSTR)
-{
-    SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-}
+// As Windows 95 answers.
+static BOOL WINAPI NoReplacingRename(LPCSTR, LPCSTR, DWORD) { return SetLastError(ERROR_CALL_NOT_IMPLEMENTED), FALSE; }
+static BOOL WINAPI FailingRename(LPCSTR, LPCSTR) { return SetLastError(ERROR_ACCESS_DENIED), FALSE; }
 
 TEST_CASE("a save cut off where Windows 95 renames keeps the new file, which the next start takes")
 {
     char temp[MAX_PATH];
     std::string home = std::string(temp, GetTempPathA(sizeof(temp), temp)) + "kov95\\";
     CreateDirectoryA(home.c_str(), NULL);
-    strcpy(szOptIniName, (home + "kovopt.ini").c_str());
-    strcpy(szXceptIniName, (home + "kovxcept.ini").c_str());
+    strcpy(szOptIniName, (home + "kovopt.ini").c_str()), strcpy(szXceptIniName, (home + "kovxcept.ini").c_str());
     OptionsRecord saved;
-    SetDefaultOptions(&saved);
-    saved.ScrollPages = 9;
+    SetDefaultOptions(&saved), saved.ScrollPages = 9;
     const std::pair<const char *, std::string> files[] = {
         {szOptIniName, std::string((const char *)&saved, sizeof(saved))}, {szXceptIniName, "ONE.EXE\r\n"}};
     MoveFileExCS = NoReplacingRename, MoveFileCS = FailingRename;

@@ -55,13 +55,27 @@ Var Controller   ; the program the shortcuts start: the system's own architectur
 ; window) is left to the user.
 !macro CLOSE_KOV un
 Function ${un}CloseKov
+    ; The companion's process is taken while its window shows where it is: the
+    ; window goes a moment before the process that holds the programs' files.
+    StrCpy $5 0
+    FindWindow $0 "KovCompanion" "" -3   ; a message-only window
+    ${If} $0 <> 0
+        System::Call 'user32::GetWindowThreadProcessId(p r0, *i .r2)'
+        System::Call 'kernel32::OpenProcess(i 0x00100000, i 0, i r2) p .r5'   ; SYNCHRONIZE
+    ${EndIf}
     again:
     FindWindow $0 "KovMainWin"
     StrCpy $1 $0
     ${If} $0 = 0
-        FindWindow $0 "KovCompanion" "" -3   ; a message-only window
+        FindWindow $0 "KovCompanion" "" -3
     ${EndIf}
-    ${IfThen} $0 = 0 ${|} Return ${|}
+    ${If} $0 = 0
+        ${If} $5 <> 0
+            System::Call 'kernel32::WaitForSingleObject(p r5, i 10000) i .r4'
+            System::Call 'kernel32::CloseHandle(p r5)'
+        ${EndIf}
+        Return
+    ${EndIf}
     System::Call 'user32::GetWindowThreadProcessId(p r0, *i .r2)'
     System::Call 'kernel32::OpenProcess(i 0x00100000, i 0, i r2) p .r3'   ; SYNCHRONIZE
     ${If} $1 <> 0

@@ -39,6 +39,8 @@ static HWND LoggingWindow(int x, int max, bool bars = false)
 
 // A window of a thread of its own, counting the line scrolls up it gets and the ticks of its
 // thread's own timer if it has one (a thread's first: under Wine the same number in every thread).
+// Never active: with windows of their own an activated window goes to the window manager, which
+// stacks and places it as it likes.
 struct Lane { RECT rect; bool timer; volatile LONG scrolls, ticks; HANDLE thread; DWORD id; HWND hwnd; };
 
 static LRESULT CALLBACK LaneProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -46,6 +48,8 @@ static LRESULT CALLBACK LaneProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
     Lane *lane = (Lane *)GetWindowLongPtrA(hwnd, GWLP_USERDATA);
     if (lane && msg == WM_VSCROLL && LOWORD(wParam) == SB_LINEUP)
         InterlockedIncrement(&lane->scrolls);
+    if (msg == WM_MOUSEACTIVATE)
+        return MA_NOACTIVATE;
     return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
@@ -53,9 +57,9 @@ static DWORD WINAPI LaneThread(void *param)
 {
     Lane *lane = (Lane *)param;
     const RECT &r = lane->rect;
-    HWND hwnd = lane->hwnd = CreateWindowExA(lane->timer ? WS_EX_TOPMOST : 0, "Lane", "", WS_POPUP | WS_VISIBLE,
-                                r.left, r.top, r.right - r.left, r.bottom - r.top, 0, 0, 0, 0);
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA, (LONG_PTR)lane);
+    HWND hwnd = lane->hwnd = CreateWindowExA(lane->timer ? WS_EX_TOPMOST : 0, "Lane", "", WS_POPUP,
+                                             r.left, r.top, r.right - r.left, r.bottom - r.top, 0, 0, 0, 0);
+    SetWindowLongPtrA(hwnd, GWLP_USERDATA, (LONG_PTR)lane), ShowWindow(hwnd, SW_SHOWNOACTIVATE);
     if (lane->timer)
         SetTimer(NULL, 0, 50, NULL);
     MSG msg;

@@ -137,13 +137,12 @@ static volatile SpyInputLog *Inputs()
     return log;
 }
 
-// The newest whole entry that matches.
 static bool Newest(const std::function<bool(const SpyInput &)> &match, SpyInput *found)
 {
     volatile SpyInputLog *log = Inputs();
     for (long last = log->next, n = last; n > 0 && n > last - SPY_INPUTS; n--) {
         volatile SpyInput *e = &log->at[n % SPY_INPUTS];
-        SpyInput copy = {e->serial, e->thread, e->hwnd, e->message, e->x, e->y, e->hit, e->tag, e->how};
+        SpyInput copy = {e->serial, e->thread, e->hwnd, e->message, e->x, e->y, e->hit, e->tag};
         if (copy.serial == n && e->serial == n && match(copy))
             return *found = copy, true;
     }
@@ -164,8 +163,6 @@ static std::string Described(const SpyInput &e)
     return Described(HwndFrom32(e.hwnd)) + text;
 }
 
-static bool IsMove(const SpyInput &e) { return e.message == WM_MOUSEMOVE || e.message == WM_NCMOUSEMOVE; }
-
 static POINT Aim;   // where the pointer was last put: where presses go
 
 void MoveTo(POINT at, HWND want)
@@ -173,7 +170,7 @@ void MoveTo(POINT at, HWND want)
     SpyInput last = {};
     // The newest move there: one made before, by another thread, can be taken after it.
     auto taken = [&](long after) {
-        return Newest([&](const SpyInput &e) { return IsMove(e) && e.x == at.x && e.y == at.y; }, &last) &&
+        return Newest([&](const SpyInput &e) { return (e.message == WM_MOUSEMOVE || e.message == WM_NCMOUSEMOVE) && e.x == at.x && e.y == at.y; }, &last) &&
                last.serial > after && (!want || HwndFrom32(last.hwnd) == want);
     };
     bool there = taken(0) && PointerAt(at);
@@ -185,8 +182,8 @@ void MoveTo(POINT at, HWND want)
     // on top of it, once it did, as the display's crossing is a move too).
     bool silent = OwnWindows() && WindowFromPoint(at) == GetDesktopWindow();
     REQUIRE_MESSAGE(WaitFor([&] { return silent ? PointerAt(at) : taken(after); }, 10000),
-                    "the pointer did not reach (" << at.x << ", " << at.y << ")" << (want ? " over " + Described(want) : "")
-                    << "; the last move there went to " << (last.serial ? Described(last) : "nothing"));
+                    "the pointer did not reach (" << at.x << ", " << at.y << ") over "
+                    << Described(want ? want : WindowFromPoint(at)) << "; the last move there went to " << (last.serial ? Described(last) : "nothing"));
     Aim = at;
 }
 

@@ -37,10 +37,9 @@ static HWND LoggingWindow(int x, int max, bool bars = false)
     return hwnd;
 }
 
-// A window of a thread of its own, counting the line scrolls up it gets and the ticks of its
-// thread's own timer if it has one (a thread's first: under Wine the same number in every thread).
-// Never active: with windows of their own an activated window goes to the window manager, which
-// stacks and places it as it likes.
+// A window of a thread of its own, never active (a window manager stacks and places an active one as it
+// likes), counting the line scrolls up it gets and the ticks of its thread's own timer if it has one (a
+// thread's first: under Wine the same number in every thread).
 struct Lane { RECT rect; bool timer; volatile LONG scrolls, ticks; HANDLE thread; DWORD id; HWND hwnd; };
 
 static LRESULT CALLBACK LaneProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -202,17 +201,22 @@ TEST_CASE("snapping: onto a new window's default push button, else a plain one, 
         HWND hwnd = desk.Probe(std::string("--buttons ") + buttons), box = hwnd;
         if (!*buttons)
             PostMessageA(hwnd, WM_APP + 2, 0, 0), box = WaitBox("Snap", PidOf(hwnd));
-        POINT to = id > 0 ? Centre(Rect(GetDlgItem(box, id))) : id ? Centre(Rect(box)) : away;
-        CHECK((Ping(hwnd) && WaitFor([&] { return PointerAt(to); })));
+        HWND target = id > 0 ? GetDlgItem(box, id) : id ? box : NULL;
+        POINT to = target ? Centre(Rect(target)) : away;
+        CHECK((Ping(hwnd) && WaitFor([&] { return PointerAt(to) && desk.sh->hwndOldSnapWindow == target; })));
         MoveTo(away), desk.sh->hwndOldSnapWindow = NULL;   // focused again, no longer new
         PostMessageA(box, KM_SNAPFOCUS, (WPARAM)box, 0);
         CHECK((Ping(hwnd) && PointerAt(away)));
     }
     desk.op->Flags = FLAG_SNAPFOCUSWINDOW;
     HWND a = desk.Probe("--rect 100,420,300,200"), b = desk.Probe("--rect 500,420,300,200");
-    REQUIRE(WaitFor([&] { return PointerAt(Centre(Rect(b))); }));
+    // Snapped once the snapping thread says so: it moves the system's pointer before the display's.
+    auto snapped = [&](HWND to) {
+        return WaitFor([&] { return PointerAt(Centre(Rect(to))) && desk.sh->hwndOldSnapWindow == to; });
+    };
+    REQUIRE(snapped(b));
     MoveTo(away), SetForegroundWindow(a);
-    CHECK(WaitFor([&] { return PointerAt(Centre(Rect(a))); }));
+    CHECK(snapped(a));
     MoveTo(away), PostMessageA(a, KM_SNAPFOCUS, (WPARAM)a, 0);   // the same again
     CHECK((Ping(a) && PointerAt(away)));
     MoveTo(inside), SetForegroundWindow(b);

@@ -43,8 +43,7 @@ struct SpyMenu {
 // so that 32- and 64-bit programs share the log. An entry is whole once its serial is its place in the log.
 #define SPY_INPUT_LOG "KovTestInputLog"
 #define SPY_INPUTS 1024
-enum { SPY_HEARD = 1, SPY_SKIPPED = 2 };   // by the log's own mouse hook, or only as a skipped click
-struct SpyInput { long serial; uint32_t thread, hwnd, message; int32_t x, y, hit; uint32_t tag, how; };
+struct SpyInput { long serial; uint32_t thread, hwnd, message; int32_t x, y, hit; uint32_t tag; };
 struct SpyInputLog { long next; SpyInput at[SPY_INPUTS]; };
 
 #endif

@@ -56,7 +56,7 @@ EXPORT HHOOK SpyOn(DWORD thread) { return SetWindowsHookExA(WH_CALLWNDPROC, SpyP
 
 static SpyInputLog *Log;
 
-static void Record(UINT message, const MOUSEHOOKSTRUCT *m, uint32_t how)
+static void Record(UINT message, const MOUSEHOOKSTRUCT *m)
 {
     bool mouse = (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
                  (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
@@ -66,14 +66,14 @@ static void Record(UINT message, const MOUSEHOOKSTRUCT *m, uint32_t how)
     SpyInput *e = &Log->at[n % SPY_INPUTS];
     InterlockedExchange(&e->serial, 0);   // being written
     *e = {0, GetCurrentThreadId(), (uint32_t)(UINT_PTR)m->hwnd, message, m->pt.x, m->pt.y,
-          (int32_t)m->wHitTestCode, (uint32_t)m->dwExtraInfo, how};
+          (int32_t)m->wHitTestCode, (uint32_t)m->dwExtraInfo};
     InterlockedExchange(&e->serial, n);
 }
 
 static LRESULT CALLBACK MouseProc(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code == HC_ACTION)
-        Record((UINT)wParam, (MOUSEHOOKSTRUCT *)lParam, SPY_HEARD);
+        Record((UINT)wParam, (MOUSEHOOKSTRUCT *)lParam);
     return CallNextHookEx(NULL, code, wParam, lParam);
 }
 
@@ -81,7 +81,7 @@ static LRESULT CALLBACK MouseProc(int code, WPARAM wParam, LPARAM lParam)
 static LRESULT CALLBACK SkippedProc(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code == HCBT_CLICKSKIPPED)
-        Record((UINT)wParam, (MOUSEHOOKSTRUCT *)lParam, SPY_SKIPPED);
+        Record((UINT)wParam, (MOUSEHOOKSTRUCT *)lParam);
     return CallNextHookEx(NULL, code, wParam, lParam);
 }
 

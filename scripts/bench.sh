@@ -21,6 +21,9 @@ rev=
 if [[ $# -gt 0 && "$1" != -- ]]; then rev=$1; shift; fi
 [[ $# -gt 0 && "$1" == -- ]] && shift
 
+# The commit built, named once: a commit made while the benchmark runs is
+# not in its programs.
+head=$(git -C "$root" rev-parse --short HEAD)
 bash "$root/scripts/setup.sh"
 # Only what the benchmark runs, configured as scripts/build.sh does: a test
 # that does not build stops no measurement.
@@ -86,7 +89,7 @@ run() {
 
 for arch in "${archs[@]}"; do
     bits=$(kov_arch_bits "$arch")
-    conditions "start, $(wine --version 2>/dev/null || echo wine), $bits-bit Kov of this tree ($(git -C "$root" rev-parse --short HEAD))"
+    conditions "start, $(wine --version 2>/dev/null || echo wine), $bits-bit Kov of this tree ($head)"
     run "$arch" "$@"
     if [[ -n "$rev" ]]; then
         if dir=$(other_programs "$arch"); then
@@ -105,7 +108,7 @@ done
 # its rounds takes twice as long, and what it shows is many times the cost
 # without Kov, not a few per cent.
 if [[ " ${archs[*]} " == *" x64 "* ]] && kov_arch_runs x86; then
-    conditions "64-bit frame, 32-bit Kov of this tree with its 64-bit companion"
+    conditions "64-bit frame, 32-bit Kov of this tree ($head) with its 64-bit companion"
     run x64 /companion /pairs:8 "$@"
     if [[ -n "$rev" ]]; then
         if other_programs x86 >/dev/null && dir=$(other_programs x64); then

@@ -177,9 +177,8 @@ void MoveTo(POINT at, HWND want)
     long after = there ? 0 : Inputs()->next;
     if (!there)
         Xdo("mousemove " + std::to_string(at.x) + " " + std::to_string(at.y));
-    // No program hears the pointer over the bare display around windows of their own: the display's
-    // word then. Elsewhere the thread under the pointer has taken the move (and a window that went
-    // on top of it, once it did, as the display's crossing is a move too).
+    // Over the bare display around windows of their own no program hears the pointer: the display's word then.
+    // Else the thread under it has taken the move (or a window on top of it since: a crossing is a move too).
     bool silent = OwnWindows() && WindowFromPoint(at) == GetDesktopWindow();
     REQUIRE_MESSAGE(WaitFor([&] { return silent ? PointerAt(at) : taken(after); }, 10000),
                     "the pointer did not reach (" << at.x << ", " << at.y << ") over "

@@ -66,10 +66,9 @@ int Ask(HWND probe, int what);
 bool Ping(HWND probe);   // returns once everything posted before is handled
 
 // Input as a user gives it, each confirmed where it lands by every program's input log (spy.dll): the pointer moved at
-// the display, where keys are held too (under Wine a key pressed with SendInput is lost when the pointer moves),
-// xdotool waited for; presses and releases where the pointer was put, stamped to be double clicks exactly when meant.
-// MoveTo returns once the thread under the pointer (the one of want, when given) has taken the move;
-// Button once the window under the pointer (for a release: or the one pressed) has taken the input.
+// the display (xdotool, waited for), presses and releases where it was put, stamped to be double clicks exactly when
+// meant. MoveTo returns once the thread under the pointer (want's, if given) took the move, Button once the window
+// under it (for a release: or the one pressed, or the one holding the mouse) took the input.
 void MoveTo(POINT at, HWND want = NULL);
 std::string Send(int button, bool down, bool doubleClick = false);   // what went wrong, if anything
 void Button(int button, bool down, bool doubleClick = false);   // 0 left, 1 right, 2 middle

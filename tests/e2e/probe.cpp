@@ -41,7 +41,7 @@ static LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     // Messages counted, by query.
     static const UINT counted[][2] = {{WM_SIZE, Q_SIZES}, {WM_INITMENUPOPUP, Q_MENUPOPUPS},
                                       {WM_COMMAND, Q_COMMANDS}, {WM_RBUTTONDOWN, Q_RCLICKS},
-                                      {WM_MBUTTONDOWN, Q_MCLICKS}};
+                                      {WM_MBUTTONDOWN, Q_MCLICKS}, {WM_ACTIVATE, Q_ACTIVATES}};
     for (const auto &c : counted)
         Count[c[1]] += msg == c[0];
     LastHeight = msg == WM_SIZE ? HIWORD(lParam) : LastHeight;

@@ -14,7 +14,7 @@
 enum ProbeQuery {
     Q_SUBCLASSED = 1,   // the window procedure is no longer the probe's own
     Q_SIZES,            // WM_SIZE messages the probe's procedure saw
-    Q_MENUPOPUPS, Q_COMMANDS, Q_RCLICKS, Q_MCLICKS,   // WM_INITMENUPOPUP, WM_COMMAND, WM_R/MBUTTONDOWN
+    Q_MENUPOPUPS, Q_COMMANDS, Q_RCLICKS, Q_MCLICKS, Q_ACTIVATES,   // WM_INITMENUPOPUP, WM_COMMAND, ..., WM_ACTIVATE
     Q_ACTIONS,          // spent library actions (KM_NULL carrying an action code)
     Q_LASTHEIGHT,       // the height in the last WM_SIZE
     Q_TASKLISTS,        // WM_SYSCOMMAND asking for the system's task list

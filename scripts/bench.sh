@@ -104,9 +104,8 @@ done
 # A 64-bit program while the 32-bit Kov runs, as on a 64-bit system where
 # the user started kovw.exe: its main hooks system-wide, its companion
 # kovw64.exe dresses the 64-bit frames. Both programs' folders hold all four
-# files (the 64-bit prefix runs the 32-bit main). Half the pairs: each of
-# its rounds takes twice as long, and what it shows is many times the cost
-# without Kov, not a few per cent.
+# files (the 64-bit prefix runs the 32-bit main). Half the pairs: what it
+# shows is many times the cost without Kov, not a few per cent.
 if [[ " ${archs[*]} " == *" x64 "* ]] && kov_arch_runs x86; then
     conditions "64-bit frame, 32-bit Kov of this tree ($head) with its 64-bit companion"
     run x64 /companion /pairs:8 "$@"

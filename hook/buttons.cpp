@@ -3,6 +3,7 @@
 // action. It keeps no data of its own: everything is in the frame's record.
 #include "share.h"
 #include "../common/actions.h"
+#include "caption.h"
 
 #define FACE_PRESSED   0x7041
 #define FACE_UP        0x7052
@@ -120,7 +121,18 @@ static RECT GroupPlace(const WinRecord &rec, HWND frameHwnd, bool *cut)
     }
     *cut = width > available;
     RECT place = {left, top, left + (*cut ? available : width), top + rec.cyButton};
+    if (IsZoomed(frameHwnd)) {
+        RECT monitor, work;
+        MonitorAreas(frameHwnd, &monitor, &work);
+        place = KeepInArea(place, work);
+    }
     return place;
+}
+
+// A cloaked frame is visible, on another virtual desktop.
+static bool IsOnScreen(HWND frame)
+{
+    return IsWindowVisible(frame) && !IsIconic(frame) && !IsCloaked(frame);
 }
 
 // Keeps the group on its frame after a move.
@@ -132,7 +144,7 @@ static void MoveButtons(int index, HWND group)
     UINT keepSize = (cut && IsRightPlacement()) ? 0 : SWP_NOSIZE;
     SetWindowPos(group, NULL, place.left, place.top, place.right - place.left, rec.cyButton,
                  keepSize | SWP_NOZORDER | SWP_NOACTIVATE);
-    bool shown = IsWindowVisible(rec.hwnd) && !IsIconic(rec.hwnd);
+    bool shown = IsOnScreen(rec.hwnd);
     SetWindowPos(group, NULL, 0, 0, 0, 0,
                  (shown ? SWP_SHOWWINDOW : SWP_HIDEWINDOW) | SWP_NOMOVE | SWP_NOSIZE |
                      SWP_NOZORDER | SWP_NOACTIVATE);
@@ -162,7 +174,7 @@ static void ShowButtons(int index, HWND group)
         above = HWND_TOP;
     }
     LONG style = GetWindowLongA(frame, GWL_STYLE);
-    if (IsIconic(frame) || !IsWindowVisible(frame) || (style & WS_CAPTION) != WS_CAPTION)
+    if (!IsOnScreen(frame) || (style & WS_CAPTION) != WS_CAPTION)
         SetWindowPos(group, NULL, 0, 0, 0, 0, flags | SWP_NOZORDER | SWP_HIDEWINDOW);
     else if (IsZoomed(frame) && rec.ButtonsCreated)
         SetWindowPos(group, HWND_TOP, 0, 0, 0, 0, flags | SWP_SHOWWINDOW);

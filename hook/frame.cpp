@@ -4,6 +4,7 @@
 // lookup and a compare; everything else is posted to the group window.
 #include "share.h"
 #include "../common/actions.h"
+#include "caption.h"
 
 #include <string.h>
 
@@ -31,6 +32,8 @@ static void ReleaseFrame(HWND hwnd, int index)
         ReleaseMutexCS(mutex);
 }
 
+static void RemeasureGroup(HWND hwnd, int index);
+
 static void OnAddButtons(HWND hwnd, int index)
 {
     char className[FRAME_CLASS_SIZE];
@@ -43,7 +46,9 @@ static void OnAddButtons(HWND hwnd, int index)
             return;
         }
     }
-    if (AddKovButtons(hwnd, index) != 0)
+    if (Win[index].hwndButtons)
+        RemeasureGroup(hwnd, index);
+    else if (AddKovButtons(hwnd, index) < 0)
         FreeWindowIndex(hwnd, FALSE);
 }
 
@@ -79,6 +84,32 @@ static void ShowButtonsLater(int index)
         PostMessageA(Win[index].hwndButtons, KM_SHOWBUTTONS, 0, 0);
 }
 
+// Measured in the frame's own thread, after what changed it is done.
+static void MeasureLater(HWND hwnd, int index)
+{
+    if (Win[index].ButtonsCreated)
+        PostMessageA(hwnd, KM_ADDBUTTONS, (WPARAM)hwnd, 0);
+}
+
+// The classic place does not change with the size; a reported one may, and
+// a frame without a group may name its boxes once it has its size.
+static void OnSize(HWND hwnd, int index)
+{
+    const WinRecord &rec = Win[index];
+    ShowButtonsLater(index);
+    if (rec.Source != CAPTION_CLASSIC || !rec.hwndButtons)
+        MeasureLater(hwnd, index);
+}
+
+// Some programs answer for their caption only once their frame was active.
+static void OnNcActivate(HWND hwnd, int index, WPARAM active)
+{
+    if (active && !Win[index].NcActivated && Win[index].ButtonsCreated) {
+        Win[index].NcActivated = TRUE;
+        MeasureLater(hwnd, index);
+    }
+}
+
 LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     int index = FindWindowIndexCS(hwnd);
@@ -102,7 +133,19 @@ LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
             Sh->hwndTrapWMsize = 0;
             return 0;
         }
-        ShowButtonsLater(index);
+        OnSize(hwnd, index);
+        break;
+    case WM_NCACTIVATE:
+        OnNcActivate(hwnd, index, wParam);
+        break;
+    case KOV_WM_DPICHANGED:
+        Win[index].Dpi = LOWORD(wParam);
+        MeasureLater(hwnd, index);
+        break;
+    case WM_STYLECHANGED:
+    case KOV_WM_THEMECHANGED:
+    case KOV_WM_DWMCOMPOSITIONCHANGED:
+        MeasureLater(hwnd, index);
         break;
     case WM_SHOWWINDOW:
         ShowButtonsLater(index);
@@ -145,26 +188,46 @@ struct FrameFacts {
     LONG exStyle;
     HINSTANCE instance;
     RECT rect;
+    UINT dpi;   // 0: the metrics kovw captured
     bool dialogFrame;
+    bool tool;
     bool isKov;
     const char *programName;
 };
 
+static SHORT MetricAt(const FrameFacts &frame, int index, SHORT captured)
+{
+    return (SHORT)MetricForDpi(index, frame.dpi, captured);
+}
+
+// A captioned frame that is neither sizable nor a dialog frame has the fixed
+// frame (as wide as a dialog's): two borders would put the group one pixel
+// over the first box.
 static void MeasureBorder(WinRecord &rec, const FrameFacts &frame)
 {
     if (frame.dialogFrame) {
-        rec.xLeft = (SHORT)(2 * cxSysBorder + cxSysDlgFrame);
-        rec.yTop = cySysDlgFrame;
+        rec.xLeft = (SHORT)(2 * MetricAt(frame, SM_CXBORDER, cxSysBorder) +
+                            MetricAt(frame, SM_CXDLGFRAME, cxSysDlgFrame));
+        rec.yTop = MetricAt(frame, SM_CYDLGFRAME, cySysDlgFrame);
     } else if (frame.style & WS_THICKFRAME) {
-        rec.xLeft = cxSysFrame;
-        rec.yTop = cySysFrame;
+        rec.xLeft = MetricAt(frame, SM_CXFRAME, cxSysFrame);
+        rec.yTop = MetricAt(frame, SM_CYFRAME, cySysFrame);
     } else {
-        rec.xLeft = (SHORT)(2 * cxSysBorder);
-        rec.yTop = (SHORT)GetSystemMetrics(SM_CYDLGFRAME);
+        rec.xLeft = MetricAt(frame, SM_CXDLGFRAME, cxSysDlgFrame);
+        rec.yTop = MetricAt(frame, SM_CYDLGFRAME, cySysDlgFrame);
     }
 }
 
-// Space the frame's own boxes take at the right end of the caption.
+static void MeasureButtonSize(WinRecord &rec, const FrameFacts &frame)
+{
+    rec.cxButton = frame.tool ? MetricAt(frame, SM_CXSMSIZE, cxSmallTbarBtnSize)
+                              : MetricAt(frame, SM_CXSIZE, cxSysTbarBtnSize);
+    rec.cyButton = frame.tool ? MetricAt(frame, SM_CYSMSIZE, cySmallTbarBtnSize)
+                              : MetricAt(frame, SM_CYSIZE, cySysTbarBtnSize);
+}
+
+// Space the frame's own boxes take at the right end of the caption, as the
+// classic frame has them.
 static void MeasureRightSpace(WinRecord &rec, const FrameFacts &frame)
 {
     rec.xRight = rec.xLeft;
@@ -177,6 +240,56 @@ static void MeasureRightSpace(WinRecord &rec, const FrameFacts &frame)
         rec.xRight += rec.cxButton;
     if (frame.exStyle & WS_EX_CONTEXTHELP)
         rec.xRight += rec.cxButton;
+    if (!IsOldShell())
+        rec.xRight += rec.cxButton;   // the close box
+}
+
+// A program that draws its own title bar lays its client area over it.
+static bool ClientCovers(HWND hwnd, int row)
+{
+    RECT client;
+    GetClientRect(hwnd, &client);
+    POINT top = {client.left, client.top};
+    ClientToScreen(hwnd, &top);
+    return top.y <= row;
+}
+
+// Takes the place of the boxes the frame reports over the classic one;
+// false when the frame draws its own caption and names nothing in it: where
+// its own controls are is unknown, and the group would lie over them.
+static bool FollowCaption(HWND hwnd, WinRecord &rec, const FrameFacts &frame)
+{
+    int row = frame.rect.top + rec.yTop + rec.cyButton / 2;
+    int reach = 2 * (rec.cxButton + rec.xLeft) + MulDiv(16, frame.dpi ? frame.dpi : KOV_DPI_CLASSIC,
+                                                       KOV_DPI_CLASSIC);
+    // The old shell's frames are all classic ones.
+    CaptionReport report = {CAPTION_CLASSIC, {}};
+    if (!IsOldShell())
+        report = MeasureCaption(hwnd, frame.rect, row, reach, rec.cxButton / 2);
+    const RECT &box = report.box;
+    if (report.source == CAPTION_HITTEST &&
+        IsClassicPlace(box, frame.rect.right - rec.xRight, rec.cxButton, rec.cyButton))
+        report.source = CAPTION_CLASSIC;
+    rec.Source = (BYTE)report.source;
+    if (report.source == CAPTION_CLASSIC)
+        return !ClientCovers(hwnd, row);
+    // As high as the frame's boxes, as wide as a classic button that high.
+    SHORT height = (SHORT)(box.bottom - box.top);
+    rec.cxButton = (SHORT)MulDiv(height, rec.cxButton, rec.cyButton);
+    rec.cyButton = height;
+    rec.yTop = (SHORT)(box.top - frame.rect.top);
+    rec.xRight = (SHORT)(frame.rect.right - box.left);
+    return true;
+}
+
+// An offset that any program could have written: never past the frame's
+// own monitor.
+static SHORT EdgeOffset(int32_t offset, HWND hwnd)
+{
+    RECT monitor, work;
+    MonitorAreas(hwnd, &monitor, &work);
+    int widest = monitor.right - monitor.left;
+    return (SHORT)(offset < 0 ? 0 : offset > widest ? widest : offset);
 }
 
 static bool IsTaskManager(const char *programName)
@@ -204,8 +317,6 @@ static RECT PlaceGroup(WinRecord &rec, const FrameFacts &frame)
     SHORT x;
     if (PlacementOf(&Sh->Op) == PLACEMENT_RIGHT) {
         rec.xRight += width;
-        if (!IsOldShell())
-            rec.xRight += rec.cxButton;
         x = (SHORT)(frame.rect.right - rec.xRight);
     } else {
         x = (SHORT)(frame.rect.left + rec.xLeft);
@@ -213,6 +324,43 @@ static RECT PlaceGroup(WinRecord &rec, const FrameFacts &frame)
     SHORT y = (SHORT)(frame.rect.top + rec.yTop);
     RECT group = {x, y, x + width, y + rec.cyButton};
     return group;
+}
+
+// Everything about the group's place that the frame decides: the record's
+// geometry; false when the frame gets no group.
+static bool MeasureFrame(HWND hwnd, WinRecord &rec, FrameFacts &frame)
+{
+    frame.style = GetWindowLongA(hwnd, GWL_STYLE);
+    frame.exStyle = GetWindowLongA(hwnd, GWL_EXSTYLE);
+    frame.instance = (HINSTANCE)GetWindowLongPtrA(hwnd, GWLP_HINSTANCE);
+    GetWindowRect(hwnd, &frame.rect);
+    if (!rec.Dpi)
+        rec.Dpi = (WORD)WindowDpi(hwnd);
+    frame.dpi = rec.Dpi;
+    char program[MAX_PATH];
+    DWORD n = GetModuleFileNameA(NULL, program, sizeof(program));
+    program[n < sizeof(program) ? n : sizeof(program) - 1] = 0;
+    frame.programName = getBaseNameCS(program, (int)strlen(program));
+    frame.dialogFrame = (frame.style & DS_MODALFRAME) || (frame.exStyle & WS_EX_DLGMODALFRAME);
+    frame.tool = (frame.exStyle & WS_EX_TOOLWINDOW) != 0;
+    frame.isKov = hwnd == Sh->hwndKov;
+
+    MeasureBorder(rec, frame);
+    MeasureButtonSize(rec, frame);
+    MeasureRightSpace(rec, frame);
+    if (!FollowCaption(hwnd, rec, frame))
+        return false;
+    if (PlacementOf(&Sh->Op) == PLACEMENT_RIGHT)
+        rec.xRight += EdgeOffset(Sh->Op.EdgeOffsetRight, hwnd);
+    else
+        rec.xLeft += EdgeOffset(Sh->Op.EdgeOffsetLeft, hwnd);
+    if (frame.style & WS_SYSMENU) {
+        rec.xLeft += MetricAt(frame, SM_CXSIZE, sysmenuWidth);
+        if ((frame.style & WS_THICKFRAME) || frame.dialogFrame)
+            rec.xLeft += MetricAt(frame, SM_CYBORDER, cySysBorder);
+    }
+    rec.nButtons = CountButtons(frame);
+    return true;
 }
 
 static HWND CreateGroupWindow(HWND hwnd, int index, const FrameFacts &frame, const RECT &group)
@@ -275,9 +423,7 @@ int AddKovButtons(HWND hwnd, int index)
         return -1;
     HWND focus = GetFocus();
     WinRecord &rec = Win[index];
-    FrameFacts frame = {};
-    frame.style = GetWindowLongA(hwnd, GWL_STYLE);
-    if (!IsOnlyCaption(frame.style))
+    if (!IsOnlyCaption(GetWindowLongA(hwnd, GWL_STYLE)))
         return -1;
     rec.ButtonsCreated = TRUE;
     // The shut-down dialog never gets buttons; confirming it may clear the
@@ -285,38 +431,15 @@ int AddKovButtons(HWND hwnd, int index)
     if (BypassShutdown(hwnd) || IsShutdownDialog(hwnd))
         return -1;
 
-    frame.exStyle = GetWindowLongA(hwnd, GWL_EXSTYLE);
     char className[BUTTON_CLASS_SIZE] = "";
     GetClassNameA(hwnd, className, sizeof(className));
-    frame.instance = (HINSTANCE)GetWindowLongPtrA(hwnd, GWLP_HINSTANCE);
-    GetWindowRect(hwnd, &frame.rect);
     rec.IsConsole = strcmp(className, "tty") == 0;
-    rec.IsChild = (frame.style & WS_CHILD) != 0;
+    rec.IsChild = (GetWindowLongA(hwnd, GWL_STYLE) & WS_CHILD) != 0;
     if (rec.IsChild)
         return -1;
-
-    char program[MAX_PATH];
-    DWORD n = GetModuleFileNameA(NULL, program, sizeof(program));
-    program[n < sizeof(program) ? n : sizeof(program) - 1] = 0;
-    frame.programName = getBaseNameCS(program, (int)strlen(program));
-    frame.dialogFrame = (frame.style & DS_MODALFRAME) || (frame.exStyle & WS_EX_DLGMODALFRAME);
-    frame.isKov = hwnd == Sh->hwndKov;
-
-    MeasureBorder(rec, frame);
-    bool tool = (frame.exStyle & WS_EX_TOOLWINDOW) != 0;
-    rec.cxButton = tool ? cxSmallTbarBtnSize : cxSysTbarBtnSize;
-    rec.cyButton = tool ? cySmallTbarBtnSize : cySysTbarBtnSize;
-    MeasureRightSpace(rec, frame);
-    if (PlacementOf(&Sh->Op) == PLACEMENT_RIGHT)
-        rec.xRight += (SHORT)Sh->Op.EdgeOffsetRight;
-    else
-        rec.xLeft += (SHORT)Sh->Op.EdgeOffsetLeft;
-    if (frame.style & WS_SYSMENU) {
-        rec.xLeft += sysmenuWidth;
-        if ((frame.style & WS_THICKFRAME) || frame.dialogFrame)
-            rec.xLeft += cySysBorder;
-    }
-    rec.nButtons = CountButtons(frame);
+    FrameFacts frame = {};
+    if (!MeasureFrame(hwnd, rec, frame))
+        return 1;   // kept: measured again when the frame may have changed
     RECT group = PlaceGroup(rec, frame);
 
     if (!rec.hwndButtons)
@@ -332,6 +455,33 @@ int AddKovButtons(HWND hwnd, int index)
     if (focus && GetFocus() != focus)
         SetFocus(focus);
     return 0;
+}
+
+// The frame's caption may have changed (its size, style, theme or DPI, or
+// it answers only now that it was active): the group takes the new place
+// and size, with the buttons it has.
+static void RemeasureGroup(HWND hwnd, int index)
+{
+    WinRecord &rec = Win[index];
+    HWND group = rec.hwndButtons;
+    SHORT oldCx = rec.cxButton > 0 ? rec.cxButton : 1, buttons = rec.nButtons;
+    FrameFacts frame = {};
+    if (!MeasureFrame(hwnd, rec, frame)) {
+        DestroyButtons(group);
+        return;
+    }
+    rec.nButtons = buttons;
+    RECT place = PlaceGroup(rec, frame);
+    for (HWND b = GetWindow(group, GW_CHILD); b; b = GetWindow(b, GW_HWNDNEXT)) {
+        RECT r;
+        GetWindowRect(b, &r);
+        MapWindowPoints(NULL, group, (POINT *)&r, 2);
+        SetWindowPos(b, NULL, r.left / oldCx * rec.cxButton, 0, rec.cxButton, rec.cyButton,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    SetWindowPos(group, NULL, place.left, place.top, place.right - place.left,
+                 place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    PostMessageA(group, KM_MOVEBUTTONS, (WPARAM)hwnd, 0);
 }
 
 int DestroyButtons(HWND hwndButtons)

@@ -33,6 +33,9 @@ struct WinRecord {
     SHORT   cyRolled;
     HWND    hwndButtons;
     BOOL    IsUnicode;        // the character set OldWndProc was read in
+    WORD    Dpi;              // the frame's, as last measured (0: the system does not say)
+    BYTE    Source;           // where the group's place came from (a CaptionSource)
+    BYTE    NcActivated;      // the frame was active once since its group was placed
 };
 
 struct SCROLLCACHE {

@@ -3,6 +3,7 @@
 // to minimize all windows and to undo that. A pick reaches the owner's queue
 // after the menu has closed and is taken there by the get-message hook.
 #include "share.h"
+#include "sysapi.h"
 
 #include <string.h>
 
@@ -119,7 +120,8 @@ BOOL CALLBACK AddTaskListProc(HWND hwnd, LPARAM param)
     HWND titleWindow;
     FindTopFrameHwnd(&hwnd, &titleWindow);
     LONG style = GetWindowLongA(hwnd, GWL_STYLE);
-    if ((style & WS_CAPTION) != WS_CAPTION || !(style & WS_VISIBLE))
+    // A cloaked window is on another virtual desktop, or not there at all.
+    if ((style & WS_CAPTION) != WS_CAPTION || !(style & WS_VISIBLE) || IsCloaked(hwnd))
         return TRUE;
     if (!IsWindowEnabled(hwnd))
         return TRUE;

@@ -2,6 +2,7 @@
 // taskbar in one step, and the windows it took are remembered in the shared
 // Sh->UnMinAll so that any process can bring exactly those back.
 #include "share.h"
+#include "sysapi.h"
 #include "../common/handles.h"
 
 int SetAnimation(int enable)
@@ -24,7 +25,7 @@ static bool Qualifies(HWND hwnd)
     if (IsIconic(hwnd) || !IsWindowEnabled(hwnd))
         return false;
     LONG style = GetWindowLongA(hwnd, GWL_STYLE);
-    if ((style & WS_CAPTION) != WS_CAPTION || !(style & WS_VISIBLE))
+    if ((style & WS_CAPTION) != WS_CAPTION || !(style & WS_VISIBLE) || IsCloaked(hwnd))
         return false;
     return !(GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
 }

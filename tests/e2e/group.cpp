@@ -32,7 +32,7 @@ TEST_CASE("the group's place and buttons for each kind of frame")
 {
     Desk desk;
     const int cx = M(SM_CXSIZE), sx = M(SM_CXSMSIZE), frame = M(SM_CXFRAME);
-    const int thin = 2 * M(SM_CXBORDER), dialog = thin + M(SM_CXDLGFRAME), yf = M(SM_CYFRAME), yd = M(SM_CYDLGFRAME);
+    const int fixed = M(SM_CXDLGFRAME), dialog = 2 * M(SM_CXBORDER) + fixed, yf = M(SM_CYFRAME), yd = M(SM_CYDLGFRAME);
     const struct {
         const char *args;
         int x;   // from the frame's right edge when negative, else from its left edge
@@ -42,11 +42,11 @@ TEST_CASE("the group's place and buttons for each kind of frame")
     } rows[] = {
         {"--style 00CF0000", -(frame + 6 * cx), yf, false, {R, S, T}},
         {"--style 80C80080", -(dialog + 4 * cx), yd, false, {R, S, T}},   // dialog frame
-        {"--style 00CA0000", -(thin + 6 * cx), yd, false, {R, S, T}},     // minimize box alone
+        {"--style 00CA0000", -(fixed + 6 * cx), yd, false, {R, S, T}},     // minimize box alone
         {"--style 00CC0000 --exstyle 80", -(frame + 4 * sx), yf, true, {R, S, T}},   // tool window
         {"--style 80C80080 --exstyle 400", -(dialog + 5 * cx), yd, false, {R, S, T}},   // help box
         {"TASKMAN.EXE", -(frame + 5 * cx), yf, false, {R, T}},
-        {"kovw", -(thin + 5 * sx), yd, true, {R, S, T, H}},
+        {"kovw", -(fixed + 5 * sx), yd, true, {R, S, T, H}},
         {"user command, edge offset 5", -(frame + 7 * cx + 5), yf, false, {R, S, T, U}},
         {"left, edge offset 7", frame + 7 + cx + M(SM_CYBORDER), yf, false, {R, S, T, U}}};
     for (const auto &row : rows) {

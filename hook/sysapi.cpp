@@ -1,0 +1,98 @@
+// Functions of systems newer than Windows 4, looked up once per process: the
+// library must load on Windows 95 and NT 4 (its imports are those of
+// Windows 4), and where a function is missing it does what it always did.
+#include "sysapi.h"
+
+typedef UINT(WINAPI *GetDpiForWindowFn)(HWND);
+typedef int(WINAPI *GetSystemMetricsForDpiFn)(int, UINT);
+typedef HANDLE(WINAPI *MonitorFromWindowFn)(HWND, DWORD);
+typedef BOOL(WINAPI *GetMonitorInfoFn)(HANDLE, MonitorInfo *);
+typedef HRESULT(WINAPI *DwmGetWindowAttributeFn)(HWND, DWORD, void *, DWORD);
+typedef HRESULT(WINAPI *DwmIsCompositionEnabledFn)(BOOL *);
+
+#define MONITOR_DEFAULTTONEAREST_ 2
+
+static struct {
+    volatile LONG looked;
+    GetDpiForWindowFn GetDpiForWindow;
+    GetSystemMetricsForDpiFn GetSystemMetricsForDpi;
+    MonitorFromWindowFn MonitorFromWindow;
+    GetMonitorInfoFn GetMonitorInfo;
+    DwmGetWindowAttributeFn DwmGetWindowAttribute;
+    DwmIsCompositionEnabledFn DwmIsCompositionEnabled;
+} Newer;
+
+// Two threads that look at once find the same addresses: no lock needed.
+static void LookUp(void)
+{
+    if (Newer.looked)
+        return;
+    HMODULE user = GetModuleHandleA("user32.dll");
+    if (user) {
+        Newer.GetDpiForWindow = (GetDpiForWindowFn)GetProcAddress(user, "GetDpiForWindow");
+        Newer.GetSystemMetricsForDpi =
+            (GetSystemMetricsForDpiFn)GetProcAddress(user, "GetSystemMetricsForDpi");
+        Newer.MonitorFromWindow = (MonitorFromWindowFn)GetProcAddress(user, "MonitorFromWindow");
+        Newer.GetMonitorInfo = (GetMonitorInfoFn)GetProcAddress(user, "GetMonitorInfoA");
+    }
+    // Stays loaded for the life of the process, as the system's own users
+    // of it keep it.
+    HMODULE dwm = LoadLibraryA("dwmapi.dll");
+    if (dwm) {
+        Newer.DwmGetWindowAttribute =
+            (DwmGetWindowAttributeFn)GetProcAddress(dwm, "DwmGetWindowAttribute");
+        Newer.DwmIsCompositionEnabled =
+            (DwmIsCompositionEnabledFn)GetProcAddress(dwm, "DwmIsCompositionEnabled");
+    }
+    Newer.looked = 1;
+}
+
+UINT WindowDpi(HWND hwnd)
+{
+    LookUp();
+    return Newer.GetDpiForWindow ? Newer.GetDpiForWindow(hwnd) : 0;
+}
+
+int MetricForDpi(int index, UINT dpi, int captured)
+{
+    LookUp();
+    if (!dpi || !Newer.GetSystemMetricsForDpi)
+        return captured;
+    int value = Newer.GetSystemMetricsForDpi(index, dpi);
+    return value > 0 ? value : captured;
+}
+
+bool DwmAttribute(HWND hwnd, DWORD attribute, void *value, DWORD size)
+{
+    LookUp();
+    BOOL composed = FALSE;
+    if (!Newer.DwmGetWindowAttribute || !Newer.DwmIsCompositionEnabled ||
+        FAILED(Newer.DwmIsCompositionEnabled(&composed)) || !composed)
+        return false;
+    return SUCCEEDED(Newer.DwmGetWindowAttribute(hwnd, attribute, value, size));
+}
+
+bool IsCloaked(HWND hwnd)
+{
+    DWORD cloaked = 0;
+    return DwmAttribute(hwnd, KOV_DWMWA_CLOAKED, &cloaked, sizeof(cloaked)) && cloaked != 0;
+}
+
+bool MonitorAreas(HWND hwnd, RECT *monitor, RECT *work)
+{
+    LookUp();
+    MonitorInfo info = {sizeof(info)};
+    HANDLE handle = Newer.MonitorFromWindow && Newer.GetMonitorInfo
+                        ? Newer.MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST_)
+                        : NULL;
+    if (handle && Newer.GetMonitorInfo(handle, &info)) {
+        *monitor = info.rcMonitor;
+        *work = info.rcWork;
+        return true;
+    }
+    // One monitor: the screen, and the desktop's work area.
+    SetRect(monitor, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, work, 0))
+        *work = *monitor;
+    return false;
+}

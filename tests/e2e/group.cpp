@@ -1,6 +1,8 @@
 // The button group on the title bar: its place on each kind of frame, following it, its drawing, what its buttons do.
 #include "kt.h"
 
+#include <algorithm>
+
 using namespace kt;
 
 static int M(int metric) { return GetSystemMetrics(metric); }
@@ -64,6 +66,55 @@ TEST_CASE("the group's place and buttons for each kind of frame")
         HWND hwnd = row.args[0] == 'k' ? desk.main : desk.Probe(row.args[0] == '-' ? row.args : "", exe);
         CheckGroup(desk.Group(hwnd), hwnd, row.x, row.top, row.small, row.ids);
     }
+}
+
+// Frames of today's Windows (see probe.cpp's --caption) at 96 and 144 dpi: the group left of the minimize box the frame
+// reports, within one box of it, as high as the boxes give or take a third; a frame that draws its own caption and
+// names nothing gets none, yet is in the task list. A DPI change re-measures a frame that reports nothing.
+TEST_CASE("the group beside the boxes a frame reports, at the frame's DPI")
+{
+    for (DWORD dpi : {96, 144}) {
+        REQUIRE(!RegSetKeyValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "LogPixels", REG_DWORD, &dpi, 4));
+        Desk desk;
+        const int w = 46 * dpi / 96, h = 30 * dpi / 96, border = 7 * dpi / 96;
+        for (char how : std::string("ihon")) {
+            CAPTURE(dpi);
+            CAPTURE(how);
+            HWND frame = desk.Probe("--caption " + std::to_string(w) + "," + std::to_string(h) + "," +
+                                    std::to_string(border) + "," + how);
+            if (how == 'n') {
+                REQUIRE((WaitFor([&] { return desk.Index(frame) >= 0; }) && Ping(frame) && Ping(frame)));
+                CHECK(desk.Index(frame) >= 0);
+                CHECK(desk.Rec(frame).hwndButtons == nullptr);
+                CHECK(GroupsOf(frame).empty());
+                Menu menu;
+                Spy spy(GetWindowThreadProcessId(frame, NULL));
+                Act(frame, ACTION_TASKLIST);
+                REQUIRE(spy.Next(&menu, 5000));
+                CHECK(std::count(menu.texts.begin(), menu.texts.end(), "&Probe") == 1);
+                PostMessageA(frame, WM_KEYDOWN, VK_ESCAPE, 1);
+                continue;
+            }
+            HWND group = desk.Group(frame);
+            REQUIRE(group);
+            RECT g, f;
+            auto beside = [&] {
+                g = Rect(group), f = Rect(frame);
+                int minimize = f.right - border - 3 * w;
+                return g.right <= minimize && g.right >= minimize - w && g.top >= f.top + 1;
+            };
+            CHECK(WaitFor(beside, 5000));
+            CHECK(abs(g.bottom - g.top - h) <= h / 3);
+            PostMessageA(frame, WM_CLOSE, 0, 0);
+        }
+    }
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "LogPixels");
+    Desk desk;
+    HWND frame = desk.Probe("--style 00C00000"), group = desk.Group(frame);   // no box: the metrics decide
+    REQUIRE(group);
+    CHECK(Height(group) == GetSystemMetricsForDpi(SM_CYSIZE, 96));
+    PostMessageA(frame, WM_DPICHANGED, MAKEWPARAM(192, 192), 0);
+    CHECK(WaitFor([&] { return Height(group) == GetSystemMetricsForDpi(SM_CYSIZE, 192); }, 5000));
 }
 
 TEST_CASE("on the old shell each group ends with a close button, its left end unmoved")

@@ -20,8 +20,50 @@ static LRESULT CALLBACK OtherProc(HWND h, UINT m, WPARAM w, LPARAM l) { return C
 
 #define WM_DROP_CAPTION (WM_APP + 1)
 
+// --caption W,H,BORDER,HOW: a frame of today's Windows, three boxes W x H at the top right inside an invisible border,
+// reported (HOW) through WM_GETTITLEBARINFOEX and hit-testing (i), hit-testing only (h), both with a caption of its own
+// over which the client lies (o), or that caption naming nothing (n). A help box is reported hidden, far left.
+static int CapW, CapH, CapBorder;
+static char CapHow;
+
+static RECT CaptionBox(HWND hwnd, int i)   // 0 minimize ... 2 close, 3 the hidden help box
+{
+    RECT r;
+    GetWindowRect(hwnd, &r);
+    int right = r.right - CapBorder - (2 - i) * CapW - (i == 3) * 4 * CapW;
+    return {right - CapW, r.top + 1, right, r.top + 1 + CapH};
+}
+
+static bool AnswerCaption(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT *result)
+{
+    static const LRESULT codes[] = {HTMINBUTTON, HTMAXBUTTON, HTCLOSE};
+    if (msg == WM_DPICHANGED)   // as a program aware of each monitor's DPI, which would take the rectangle offered
+        return *result = 0, true;
+    if (msg == WM_NCCALCSIZE && (CapHow == 'o' || CapHow == 'n'))
+        return *result = 0, true;
+    if (msg == WM_GETTITLEBARINFOEX && (CapHow == 'i' || CapHow == 'o')) {
+        TITLEBARINFOEX *info = (TITLEBARINFOEX *)lParam;
+        for (int i = 0; i < 4; i++)
+            info->rgrect[i == 3 ? 4 : i + 2] = CaptionBox(hwnd, i), info->rgstate[i == 3 ? 4 : i + 2] = 0;
+        info->rgstate[4] = STATE_SYSTEM_INVISIBLE;
+        info->rcTitleBar = {CaptionBox(hwnd, 3).left, CaptionBox(hwnd, 0).top, CaptionBox(hwnd, 2).right,
+                            CaptionBox(hwnd, 0).bottom};
+        return *result = 0, true;
+    }
+    POINT at = {(short)LOWORD(lParam), (short)HIWORD(lParam)};
+    for (int i = 0; msg == WM_NCHITTEST && CapHow && CapHow != 'n' && i < 3; i++) {
+        RECT box = CaptionBox(hwnd, i);
+        if (PtInRect(&box, at))
+            return *result = codes[i], true;
+    }
+    return false;
+}
+
 static LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    LRESULT answer;
+    if (AnswerCaption(hwnd, msg, wParam, lParam, &answer))
+        return answer;
     if (msg == QueryMsg && wParam == Q_SUBCLASSED)
         return (Unicode ? GetWindowLongPtrW : GetWindowLongPtrA)(hwnd, GWLP_WNDPROC) != (LONG_PTR)ProbeProc;
     if (msg == QueryMsg)
@@ -91,6 +133,7 @@ int main(int argc, char **argv)
     Keep = Flag("--keep"), Unicode = Flag("--unicode");
     bool hidden = Flag("--hidden"), disabled = Flag("--disabled"), child = Flag("--child");
     bool drop = Flag("--drop-caption"), twice = Flag("--offer-twice");
+    sscanf(Get("--caption", ""), "%d,%d,%d,%c", &CapW, &CapH, &CapBorder, &CapHow);
     if (Flag("--spy")) {   // logs its own thread's input (spy.dll)
         FARPROC on = GetProcAddress(LoadLibraryA("spy.dll"), "SpyOnInput");
         if (!on || !((BOOL(*)(DWORD))on)(GetCurrentThreadId()))

@@ -14,7 +14,7 @@
 #include "handles.h"
 #include "options.h"
 
-#define KOV_SHARED_VERSION  1
+#define KOV_SHARED_VERSION  2
 #define KOV_SHARED_NAME     "KovShared-"   // then the desktop's name; "Local\" before it
                                            // where the system has sessions
 #define KOV_SHARED_NAME_SIZE 128
@@ -84,6 +84,7 @@ struct KovShared {
     Hwnd32   hwndTrapRollup, hwndTrapWMsize;
     UnMinAllRecord UnMinAll;
     ExceptionList  Xception;
+    int32_t  ScreenDpi;   // the DPI the options' pixel sizes are meant at: the main controller's
     OptionsRecord  Op;   // last: its size is no multiple of 4
 };
 
@@ -103,7 +104,8 @@ static_assert(offsetof(KovShared, autoScroll) == 140, "KovShared layout");
 static_assert(offsetof(KovShared, hwndTrapRollup) == 172, "KovShared layout");
 static_assert(offsetof(KovShared, UnMinAll) == 180, "KovShared layout");
 static_assert(offsetof(KovShared, Xception) == 424, "KovShared layout");
-static_assert(offsetof(KovShared, Op) == 1268, "KovShared layout");
-static_assert(sizeof(KovShared) == 1268 + OPTIONS_FILE_SIZE, "KovShared size");
+static_assert(offsetof(KovShared, ScreenDpi) == 1268, "KovShared layout");
+static_assert(offsetof(KovShared, Op) == 1272, "KovShared layout");
+static_assert(sizeof(KovShared) == 1272 + OPTIONS_FILE_SIZE, "KovShared size");
 
 #endif

@@ -61,6 +61,10 @@ static void CaptureMetrics(void)
     cySmallTbarBtnSize = (SHORT)GetSystemMetrics(SM_CYSMSIZE);
     cySysMin = (SHORT)GetSystemMetrics(SM_CYMIN);
     screenWidth = (SHORT)GetSystemMetrics(SM_CXSCREEN);
+    HDC screen = GetDC(NULL);
+    Sh->ScreenDpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+    if (screen)
+        ReleaseDC(NULL, screen);
 }
 
 struct HookSpec {

@@ -4,6 +4,7 @@
 // also the thread that owns the timer, but for the stop at the release,
 // which the thread under the pointer hears.
 #include "share.h"
+#include "sysapi.h"
 #include "../common/actions.h"
 
 #include <string.h>
@@ -73,6 +74,13 @@ static HWND LiveBar(HWND hwnd, HWND bar)
     return bar && IsChild(hwnd, bar) ? bar : NULL;
 }
 
+// The zone is set in the main controller's pixels; a window on a monitor of
+// another scaling (or one the system scales for it) has pixels of its own.
+int ZoneAtDpi(int zone, UINT windowDpi, int screenDpi)
+{
+    return windowDpi && screenDpi > 0 ? MulDiv(zone, (int)windowDpi, screenDpi) : zone;
+}
+
 // Only while the scroll button is held: a line scroll that was queued before
 // the release must not start the timer after it.
 void CheckAutoScrollStart(HWND hwnd)
@@ -85,7 +93,7 @@ void CheckAutoScrollStart(HWND hwnd)
     POINT pt = {};
     GetCursorPos(&pt);
     const RECT &rc = Sh->autoScroll.rc;
-    int zone = Sh->Op.AutoScrollZone;
+    int zone = ZoneAtDpi(Sh->Op.AutoScrollZone, WindowDpi(hwnd), Sh->ScreenDpi);
     bool inTopBand = Sh->MouseDirection == VK_UP && pt.y > rc.top && pt.y < rc.top + zone;
     bool inBottomBand = Sh->MouseDirection == VK_DOWN && pt.y > rc.bottom - zone && pt.y < rc.bottom;
     if (!inTopBand && !inBottomBand)

@@ -62,7 +62,7 @@ struct SCROLLCACHE {
 //   ScrollActionId, autoScroll     a gesture pressed over one program and let go
 //                                  over another
 //   hwndTrapRollup, hwndTrapWMsize set by the rolling thread, read by the frame's
-//   DoubleClickTime, DebugLevel, IsDBCS, WinMajorVer, WinMinorVer
+//   DoubleClickTime, DebugLevel, IsDBCS, WinMajorVer, WinMinorVer, ScreenDpi
 //                                  the system as the main controller sees it
 // Per architecture (this library's shared section): what holds addresses
 // inside the programs of one architecture, or concerns only its windows.
@@ -240,6 +240,7 @@ void CheckScrollbarHwnd(HWND hwnd, SCROLLCACHE *cache);
 // A scroll button pressed in this process: the scroll bars are looked up afresh.
 inline void ForgetScrollbars() { ScrollCache.hwnd = 0; }
 void CheckAutoScrollStart(HWND hwnd);
+int  ZoneAtDpi(int zone, UINT windowDpi, int screenDpi);
 void CheckAutoScrollStop(void);
 void StopScrollTimer(void);
 // Whether msg is a tick of this thread's auto-scroll timer (then taken).

@@ -34,7 +34,7 @@ static RECT CaptionBox(HWND hwnd, int i)   // 0 minimize ... 2 close, 3 the hidd
     return {right - CapW, r.top + 1, right, r.top + 1 + CapH};
 }
 
-static bool AnswerCaption(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT *result)
+static bool AnswerCaption(HWND hwnd, UINT msg, LPARAM lParam, LRESULT *result)
 {
     static const LRESULT codes[] = {HTMINBUTTON, HTMAXBUTTON, HTCLOSE};
     if (msg == WM_DPICHANGED)   // as a program aware of each monitor's DPI, which would take the rectangle offered
@@ -62,7 +62,7 @@ static bool AnswerCaption(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRE
 static LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     LRESULT answer;
-    if (AnswerCaption(hwnd, msg, wParam, lParam, &answer))
+    if (AnswerCaption(hwnd, msg, lParam, &answer))
         return answer;
     if (msg == QueryMsg && wParam == Q_SUBCLASSED)
         return (Unicode ? GetWindowLongPtrW : GetWindowLongPtrA)(hwnd, GWLP_WNDPROC) != (LONG_PTR)ProbeProc;

@@ -3,6 +3,7 @@
 #include "common/actions.h"
 #include "common/handles.h"
 #include "hook/debuglog.h"
+#include "hook/caption.h"
 #include "hook/share.h"
 
 #include <string.h>
@@ -163,4 +164,90 @@ TEST_CASE("in a controller, the hooks pass on calls about another process's wind
     SysMsgHookProc(MSGF_MENU, 0, (LPARAM)&select);
     CHECK(!Sh->SysShutdownSelected);
     KovIsHooked = 0, Sh->Suspend = 1, Sh->hwndShutdownManager = 0;
+}
+
+// The caption's boxes from the frame's answers: what a frame of today's Windows or a buggy program could say.
+TEST_CASE("the boxes a frame reports through WM_GETTITLEBARINFOEX")
+{
+    const RECT window = {100, 100, 500, 400};
+    auto box = [](int left, int right) { return RECT{left, 101, right, 131}; };
+    const RECT minimize = box(309, 355), help = box(263, 309), outside = box(480, 520);
+    const DWORD hidden = KOV_STATE_INVISIBLE, off = KOV_STATE_OFFSCREEN;
+    const struct { bool answered; RECT parts[4]; DWORD states[4]; bool found; RECT expected; } rows[] = {
+        {false, {}, {}, false, {}},   // came back as it was sent
+        {true, {minimize, box(355, 401), help, box(401, 447)}, {0, 0, 0, 0}, true, help},
+        {true, {minimize, box(355, 401), help, box(401, 447)}, {0, 0, hidden, 0}, true, minimize},
+        {true, {minimize, box(355, 401), help, box(401, 447)}, {off, 0, hidden, 0}, true, box(355, 401)},
+        {true, {outside, minimize, {}, {}}, {0, 0, hidden, hidden}, true, minimize},   // one not in the window
+        {true, {minimize, {}, {}, {}}, {hidden, hidden, hidden, hidden}, true, {493, 101, 493, 131}},   // the band's end
+    };
+    for (const auto &row : rows) {
+        CAPTURE(&row - rows);
+        TitleBarInfoEx info;
+        PrefillTitleBarInfo(&info);
+        if (row.answered) {
+            info.rcTitleBar = {107, 101, 493, 131};
+            for (int i = 0; i < 4; i++)
+                info.rgrect[TITLEBAR_FIRST_BOX + i] = row.parts[i], info.rgstate[TITLEBAR_FIRST_BOX + i] = row.states[i];
+        }
+        RECT found = {};
+        CHECK(BoxesFromTitleBarInfo(info, window, &found) == row.found);
+        CHECK(EqualRect(&found, &row.expected));
+    }
+    RECT dwm = {}, area = {355, 101, 493, 131};   // the bounds are the window's own coordinates
+    CHECK((BoxesFromDwm({255, 1, 393, 31}, window, &dwm) && EqualRect(&dwm, &area)));
+    CHECK(!BoxesFromDwm({255, 1, 420, 31}, window, &dwm));   // past the window's edge
+}
+
+// A caption as hit-testing sees it: spans from the right edge, each (from, to, code), rows 4 to 21; the rest caption.
+struct Span { int from, to; LRESULT code; };
+static const Span *Spans;
+static LRESULT HitTestSpans(void *, int x, int y)
+{
+    for (const Span *s = Spans; s->code; s++)
+        if (500 - x >= s->from && 500 - x <= s->to && (s->code == HTRIGHT || (y >= 104 && y < 122)))
+            return s->code;
+    return HTCAPTION;
+}
+
+TEST_CASE("the leftmost box found by hit-testing along the caption, from the right edge")
+{
+    const RECT window = {100, 100, 500, 400};
+    const Span wine[] = {{1, 4, HTRIGHT}, {5, 22, HTCLOSE}, {23, 40, HTMAXBUTTON}, {41, 58, HTMINBUTTON}, {}};
+    const Span gapped[] = {{1, 4, HTRIGHT}, {5, 22, HTCLOSE}, {25, 42, HTMAXBUTTON}, {43, 60, HTMINBUTTON}, {}};
+    const Span apart[] = {{5, 22, HTCLOSE}, {23, 40, HTMINBUTTON}, {60, 77, HTHELP}, {}};   // help past the gap
+    const Span distant[] = {{90, 107, HTCLOSE}, {}};   // out of reach
+    const struct { const Span *spans; bool found; RECT expected; } rows[] = {
+        {wine, true, {442, 104, 460, 122}}, {gapped, true, {440, 104, 458, 122}},
+        {apart, true, {460, 104, 478, 122}}, {distant, false, {}}};
+    for (const auto &row : rows) {
+        CAPTURE(&row - rows);
+        Spans = row.spans;
+        RECT found = {};
+        CHECK(BoxesFromHitTests(HitTestSpans, NULL, window, 113, 80, 9, &found) == row.found);
+        CHECK(EqualRect(&found, &row.expected));
+    }
+    // The classic place stands for the classic boxes, a quarter button either way; not for wider or taller ones.
+    const struct { RECT box; int classicLeft; bool classic; } places[] = {
+        {{442, 104, 460, 122}, 442, true}, {{478, 104, 493, 119}, 481, true}, {{477, 104, 493, 119}, 481, false},
+        {{477, 104, 493, 119}, 457, true}, {{355, 101, 401, 131}, 442, false}, {{442, 104, 460, 134}, 442, false}};
+    for (const auto &p : places)
+        CHECK(IsClassicPlace(p.box, p.classicLeft, p.box.left >= 477 ? 15 : 18, p.box.left >= 477 ? 15 : 18) == p.classic);
+}
+
+TEST_CASE("a maximized frame's group within its monitor's work area, on any monitor")
+{
+    const RECT left = {-1280, 0, 0, 984}, above = {0, -1024, 1280, -40};   // beside and above the primary
+    const struct { RECT group, area, expected; } rows[] = {
+        {{-300, -4, -246, 14}, left, {-300, 0, -246, 18}}, {{-40, 4, 14, 22}, left, {-54, 4, 0, 22}},
+        {{-1290, 4, -1236, 22}, left, {-1280, 4, -1226, 22}}, {{1200, -1032, 1290, -1014}, above, {1190, -1024, 1280, -1006}},
+        {{10, 10, 64, 28}, above, {10, 10, 64, 28}}};   // below the area: a frame not maximized there is not moved up
+    for (const auto &row : rows) {
+        RECT kept = KeepInArea(row.group, row.area);
+        CHECK(EqualRect(&kept, &row.expected));
+    }
+    // The auto-scroll zone, set at the main controller's DPI, in the window's pixels; as set where either is unknown.
+    const int zones[][4] = {{144, 144, 144, 144}, {144, 96, 144, 96}, {96, 192, 96, 192}, {96, 0, 96, 96}, {96, 144, 0, 96}};
+    for (const auto &z : zones)
+        CHECK(ZoneAtDpi(z[0], z[1], z[2]) == z[3]);
 }

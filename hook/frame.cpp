@@ -464,14 +464,20 @@ static void RemeasureGroup(HWND hwnd, int index)
 {
     WinRecord &rec = Win[index];
     HWND group = rec.hwndButtons;
-    SHORT oldCx = rec.cxButton > 0 ? rec.cxButton : 1, buttons = rec.nButtons;
+    const WinRecord before = rec;
+    SHORT oldCx = rec.cxButton > 0 ? rec.cxButton : 1;
     FrameFacts frame = {};
     if (!MeasureFrame(hwnd, rec, frame)) {
         DestroyButtons(group);
         return;
     }
-    rec.nButtons = buttons;
+    rec.nButtons = before.nButtons;
     RECT place = PlaceGroup(rec, frame);
+    // Most frames say the same again (every classic one at its first
+    // activation): the group stays as it is, its stacking untouched.
+    if (rec.xLeft == before.xLeft && rec.xRight == before.xRight && rec.yTop == before.yTop &&
+        rec.cxButton == before.cxButton && rec.cyButton == before.cyButton)
+        return;
     for (HWND b = GetWindow(group, GW_CHILD); b; b = GetWindow(b, GW_HWNDNEXT)) {
         RECT r;
         GetWindowRect(b, &r);

@@ -46,9 +46,11 @@ static void OnAddButtons(HWND hwnd, int index)
             return;
         }
     }
-    if (Win[index].hwndButtons)
-        RemeasureGroup(hwnd, index);
-    else if (AddKovButtons(hwnd, index) < 0)
+    if (Win[index].hwndButtons) {
+        // A minimized frame's rectangle is its icon's: nothing to measure.
+        if (!IsIconic(hwnd))
+            RemeasureGroup(hwnd, index);
+    } else if (AddKovButtons(hwnd, index) < 0)
         FreeWindowIndex(hwnd, FALSE);
 }
 
@@ -264,7 +266,8 @@ static bool FollowCaption(HWND hwnd, WinRecord &rec, const FrameFacts &frame)
                                                        KOV_DPI_CLASSIC);
     // The old shell's frames are all classic ones.
     CaptionReport report = {CAPTION_CLASSIC, {}};
-    if (!IsOldShell())
+    bool iconic = IsIconic(hwnd) != FALSE;
+    if (!IsOldShell() && !iconic)
         report = MeasureCaption(hwnd, frame.rect, row, reach, rec.cxButton / 2);
     const RECT &box = report.box;
     if (report.source == CAPTION_HITTEST &&
@@ -272,7 +275,7 @@ static bool FollowCaption(HWND hwnd, WinRecord &rec, const FrameFacts &frame)
         report.source = CAPTION_CLASSIC;
     rec.Source = (BYTE)report.source;
     if (report.source == CAPTION_CLASSIC)
-        return !ClientCovers(hwnd, row);
+        return iconic || !ClientCovers(hwnd, row);
     // As high as the frame's boxes, as wide as a classic button that high.
     SHORT height = (SHORT)(box.bottom - box.top);
     rec.cxButton = (SHORT)MulDiv(height, rec.cxButton, rec.cyButton);

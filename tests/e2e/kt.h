@@ -19,6 +19,17 @@
 #include "hook/share.h"
 #include "probe.h"
 
+// Menus and lists compared whole say what they held when they differ.
+template <> struct doctest::StringMaker<std::vector<std::string>> {
+    static doctest::String convert(const std::vector<std::string> &texts)
+    {
+        std::string all = "{";
+        for (const std::string &text : texts)
+            all += "\"" + text + "\" ";
+        return (all + "}").c_str();
+    }
+};
+
 namespace kt {
 
 // Windows of their own on the display (no virtual desktop, no taskbar).

@@ -94,6 +94,11 @@ static LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
         Count[Q_BOX] = MessageBoxA(hwnd, "Snap", wParam ? "Question" : "Snap",
                                    MB_OKCANCEL | (wParam ? MB_SYSTEMMODAL : 0));
         break;
+    case WM_APP + 3:   // cloaked (wParam 1) or shown again, as a virtual desktop's switch does it
+        if (!wParam || !SetPropA(hwnd, PROBE_CLOAKED, (HANDLE)1))
+            RemovePropA(hwnd, PROBE_CLOAKED);
+        NotifyWinEvent(wParam ? 0x8017 : 0x8018, hwnd, OBJID_WINDOW, CHILDID_SELF);
+        return 0;
     case WM_DROP_CAPTION:
         SetWindowLongA(hwnd, GWL_STYLE, GetWindowLongA(hwnd, GWL_STYLE) & ~WS_DLGFRAME);
         return 0;
@@ -166,16 +171,18 @@ int main(int argc, char **argv)
         for (INT_PTR i = 1; end && *end; i++, end += *end == ',')
             CreateWindowExA(0, "BUTTON", "B", WS_CHILD | (WS_VISIBLE ^ strtoul(end, &end, 16)),
                             90 * i - 80, 10, 81, 31, hwnd, (HMENU)i, wc.hInstance, NULL);
+        if (Flag("--cloaked"))
+            SetPropA(hwnd, PROBE_CLOAKED, (HANDLE)1);
         if (!hidden)
             ShowWindow(hwnd, SW_SHOWNORMAL);
         if (disabled)
             EnableWindow(hwnd, FALSE);
     }
-    if (dialog) {
+    if (dialog) {   // as a modal dialog box comes: its owner disabled before it shows
+        EnableWindow(first, FALSE);
         HWND owned = CreateWindowExA(WS_EX_DLGMODALFRAME, cls, dialog, WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE,
                                      x + 40, y + 40, 250, 150, first, NULL, wc.hInstance, NULL);
         Open += owned != NULL;
-        EnableWindow(first, FALSE);
     }
     MSG msg;
     while (PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE), GetMessageA(&msg, NULL, 0, 0) > 0)

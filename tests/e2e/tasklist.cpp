@@ -28,7 +28,7 @@ TEST_CASE("one entry per window, each with a letter of its own where there is on
         Desk desk;
         HWND top = nullptr;
         for (const char *args : row.probes)
-            top = desk.Probes(args, strstr(args, "--count") ? 65 : 1).back();
+            top = desk.Probes(args, strstr(args, "--count") ? 65 : strstr(args, "--owned") ? 2 : 1).back();
         Menu menu;
         REQUIRE(Open(top, &menu));
         std::vector<std::string> expected = row.entries;

@@ -33,6 +33,7 @@ static void ReleaseFrame(HWND hwnd, int index)
 }
 
 static void RemeasureGroup(HWND hwnd, int index);
+static void ShowButtonsLater(int index);
 
 static void OnAddButtons(HWND hwnd, int index)
 {
@@ -50,6 +51,7 @@ static void OnAddButtons(HWND hwnd, int index)
         // A minimized frame's rectangle is its icon's: nothing to measure.
         if (!IsIconic(hwnd))
             RemeasureGroup(hwnd, index);
+        ShowButtonsLater(index);   // a frame shown again after it was cloaked
     } else if (AddKovButtons(hwnd, index) < 0)
         FreeWindowIndex(hwnd, FALSE);
 }

@@ -3,6 +3,7 @@
 // a window gets buttons at all.
 #include "share.h"
 #include "debuglog.h"
+#include "sysapi.h"
 #include "../common/strutil.h"
 
 #include <string.h>
@@ -88,8 +89,21 @@ static const HookSpec Hooks[] = {
 
 // This architecture's hooks, this process's or those a killed controller
 // left behind (Wine keeps them): they are found in the desktop-wide record.
+// Watched by each controller for the frames of its own architecture.
+static HANDLE CloakWatch;
+
+// A frame shown on this desktop again gets its group back, one cloaked loses
+// it: its own thread looks again.
+static void CALLBACK OnCloakEvent(HANDLE, DWORD, HWND hwnd, LONG object, LONG child, DWORD, DWORD)
+{
+    if (object == OBJID_WINDOW && child == CHILDID_SELF && FindWindowIndexCS(hwnd) >= 0)
+        PostMessageA(hwnd, KM_ADDBUTTONS, (WPARAM)hwnd, 0);
+}
+
 static void RemoveHooks(void)
 {
+    StopWatching(CloakWatch);
+    CloakWatch = NULL;
     for (uint32_t &handle : Sh->Hooks[KOV_ARCH_SLOT]) {
         if (handle)
             UnhookWindowsHookEx((HHOOK)(ULONG_PTR)handle);
@@ -174,6 +188,7 @@ static int Install(HWND hwndMain, int isDBCS, int debugLevel, bool perThread)
             Sh->Hooks[KOV_ARCH_SLOT][hook.which] = HandleTo32(handle);
         }
     }
+    CloakWatch = WatchCloaking(OnCloakEvent);
     KovIsHooked = 1;
     if (perThread)
         FollowThreadsFrom(hwndMain);

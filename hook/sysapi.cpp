@@ -9,8 +9,11 @@ typedef HANDLE(WINAPI *MonitorFromWindowFn)(HWND, DWORD);
 typedef BOOL(WINAPI *GetMonitorInfoFn)(HANDLE, MonitorInfo *);
 typedef HRESULT(WINAPI *DwmGetWindowAttributeFn)(HWND, DWORD, void *, DWORD);
 typedef HRESULT(WINAPI *DwmIsCompositionEnabledFn)(BOOL *);
+typedef HANDLE(WINAPI *SetWinEventHookFn)(DWORD, DWORD, HMODULE, CloakEventFn, DWORD, DWORD, DWORD);
+typedef BOOL(WINAPI *UnhookWinEventFn)(HANDLE);
 
 #define MONITOR_DEFAULTTONEAREST_ 2
+#define WINEVENT_OUTOFCONTEXT_   0
 
 static struct {
     volatile LONG looked;
@@ -20,6 +23,8 @@ static struct {
     GetMonitorInfoFn GetMonitorInfo;
     DwmGetWindowAttributeFn DwmGetWindowAttribute;
     DwmIsCompositionEnabledFn DwmIsCompositionEnabled;
+    SetWinEventHookFn SetWinEventHook;
+    UnhookWinEventFn UnhookWinEvent;
 } Newer;
 
 // Two threads that look at once find the same addresses: no lock needed.
@@ -34,6 +39,8 @@ static void LookUp(void)
             (GetSystemMetricsForDpiFn)GetProcAddress(user, "GetSystemMetricsForDpi");
         Newer.MonitorFromWindow = (MonitorFromWindowFn)GetProcAddress(user, "MonitorFromWindow");
         Newer.GetMonitorInfo = (GetMonitorInfoFn)GetProcAddress(user, "GetMonitorInfoA");
+        Newer.SetWinEventHook = (SetWinEventHookFn)GetProcAddress(user, "SetWinEventHook");
+        Newer.UnhookWinEvent = (UnhookWinEventFn)GetProcAddress(user, "UnhookWinEvent");
     }
     // Stays loaded for the life of the process, as the system's own users
     // of it keep it.
@@ -95,4 +102,21 @@ bool MonitorAreas(HWND hwnd, RECT *monitor, RECT *work)
     if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, work, 0))
         *work = *monitor;
     return false;
+}
+
+// Out of context: the events come to this thread, and no program loads the
+// library for them.
+HANDLE WatchCloaking(CloakEventFn proc)
+{
+    LookUp();
+    if (!Newer.SetWinEventHook || !Newer.UnhookWinEvent)
+        return NULL;
+    return Newer.SetWinEventHook(KOV_EVENT_OBJECT_CLOAKED, KOV_EVENT_OBJECT_UNCLOAKED, NULL, proc, 0, 0,
+                                 WINEVENT_OUTOFCONTEXT_);
+}
+
+void StopWatching(HANDLE watch)
+{
+    if (watch && Newer.UnhookWinEvent)
+        Newer.UnhookWinEvent(watch);
 }

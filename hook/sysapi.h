@@ -16,6 +16,8 @@
 #define KOV_STATE_INVISIBLE         0x00008000
 #define KOV_STATE_OFFSCREEN         0x00010000
 #define KOV_DPI_CLASSIC             96
+#define KOV_EVENT_OBJECT_CLOAKED    0x8017
+#define KOV_EVENT_OBJECT_UNCLOAKED  0x8018
 
 // WM_GETTITLEBARINFOEX's record (Windows Vista): the title bar and, from
 // index 2, the minimize, maximize, help and close boxes, in screen
@@ -53,5 +55,12 @@ bool IsCloaked(HWND hwnd);
 // The monitor the window is on (nearest) and its work area; false, with the
 // screen and the desktop's work area, where the system knows one monitor.
 bool MonitorAreas(HWND hwnd, RECT *monitor, RECT *work);
+
+// Called in this thread, from its message loop, when any window is cloaked
+// or shown again; 0 where the system has no such events (nor cloaking).
+typedef void(CALLBACK *CloakEventFn)(HANDLE watch, DWORD event, HWND hwnd, LONG object,
+                                     LONG child, DWORD thread, DWORD time);
+HANDLE WatchCloaking(CloakEventFn proc);
+void   StopWatching(HANDLE watch);
 
 #endif

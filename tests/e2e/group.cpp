@@ -173,6 +173,26 @@ TEST_CASE("frames that get their group later, or never")
     CHECK(desk.Group(parent));
     HWND child = FindWindowExA(parent, NULL, "KovProbe", "Child");
     CHECK(Ask(child, Q_SUBCLASSED) == 0);
+    // Cloaked (on another virtual desktop): no group, not listed, not minimized with all (which comes to the
+    // parent after it), until shown again.
+    const char *native = "native,builtin";
+    REQUIRE(!RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\cloakprobe.exe\\DllOverrides",
+                             "dwmapi", REG_SZ, native, (DWORD)strlen(native) + 1));
+    std::string cloaking = Bin() + "cloak\\cloakprobe.exe";
+    HWND away = desk.Probes("--title Away --cloaked", 1, cloaking)[0];
+    HWND here = desk.Probes("--title Here --rect 500,100,300,200", 1, cloaking)[0];
+    REQUIRE((desk.Group(here) && WaitFor([&] { return desk.Index(away) >= 0 && desk.Rec(away).hwndButtons; })));
+    CHECK((Ping(away) && GroupsOf(away).empty()));
+    Menu menu;
+    Spy spy(GetWindowThreadProcessId(here, NULL));
+    Act(here, ACTION_TASKLIST);
+    REQUIRE(spy.Next(&menu, 5000));
+    CHECK(std::count(menu.texts.begin(), menu.texts.end(), "&Away") == 0);
+    PostMessageA(here, WM_CHAR, 'm', 1);
+    CHECK((WaitFor([&] { return IsIconic(parent) != FALSE; }) && IsIconic(here) && !IsIconic(away)));
+    Act(here, ACTION_UNDOMINALL);   // for the cases after this one
+    PostMessageA(away, WM_APP + 3, 0, 0);
+    CHECK((desk.Group(away) && WaitFor([&] { return !IsIconic(parent); })));
 }
 
 // The button as the screen shows it: the face (white top-left edge when up, dark grey when pressed) and the

@@ -10,6 +10,8 @@
 #define PROBE_FREEZE_MSG "KovProbeFreeze"
 #define PROBE_SUBCLASS_MSG "KovProbeSubclass"
 #define PROBE_PONG_EVENT "KovProbePong%u"
+// A window with this property is cloaked to the programs beside the test's DWM library (dwmapi.cpp).
+#define PROBE_CLOAKED "KovProbeCloaked"
 
 enum ProbeQuery {
     Q_SUBCLASSED = 1,   // the window procedure is no longer the probe's own

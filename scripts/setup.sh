@@ -8,7 +8,7 @@ set -euo pipefail
 
 packages=(cmake make g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386
           wine64 fonts-wine xvfb xauth x11-utils xdotool openbox imagemagick
-          doctest-dev python3 nsis zip unzip)
+          doctest-dev python3 nsis zip unzip x11-xserver-utils libxinerama1:i386)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -176,7 +176,9 @@ void MoveTo(POINT at, HWND want)
     bool there = taken(0) && PointerAt(at);
     long after = there ? 0 : Inputs()->next;
     if (!there)
-        Xdo("mousemove " + std::to_string(at.x) + " " + std::to_string(at.y));
+        // The display's origin is the top left of all monitors, the primary's is the system's.
+        Xdo("mousemove " + std::to_string(at.x - GetSystemMetrics(SM_XVIRTUALSCREEN)) + " " +
+            std::to_string(at.y - GetSystemMetrics(SM_YVIRTUALSCREEN)));
     // Over the bare display around windows of their own no program hears the pointer: the display's word then.
     // Else the thread under it has taken the move (or a window on top of it since: a crossing is a move too).
     bool silent = OwnWindows() && WindowFromPoint(at) == GetDesktopWindow();

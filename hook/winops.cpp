@@ -31,14 +31,17 @@ static bool Qualifies(HWND hwnd)
 }
 
 // Once the record is full, further windows are left as they are: undo then
-// still brings back everything that minimize-all took away.
+// still brings back everything that minimize-all took away. The count is
+// read once and the entry written where it was checked: any program may
+// write the record, and a second minimize-all may run at once.
 BOOL CALLBACK MinimizeWindow(HWND hwnd, LPARAM)
 {
-    if (!Qualifies(hwnd) || Sh->UnMinAll.Count >= UNMINALL_MAX || Sh->UnMinAll.Count < 0)
+    int32_t count = *(volatile int32_t *)&Sh->UnMinAll.Count;
+    if (!Qualifies(hwnd) || count >= UNMINALL_MAX || count < 0)
         return TRUE;
     ShowWindow(hwnd, SW_MINIMIZE);
-    Sh->UnMinAll.Hwnd[Sh->UnMinAll.Count] = HandleTo32(hwnd);
-    Sh->UnMinAll.Count++;
+    Sh->UnMinAll.Hwnd[count] = HandleTo32(hwnd);
+    Sh->UnMinAll.Count = count + 1;
     return TRUE;
 }
 

@@ -236,7 +236,7 @@ void Click(POINT at, int button, int times)
         Button(button, i % 2 == 0, i > 0);
 }
 
-void Xdo(const std::string &words)
+std::string Xdo(const std::string &words, bool check)
 {
     // Wine starts a Linux program without a process handle to wait on (and the thread handle is whatever
     // lay in Wine's own variable: closed, it could be one of this process's). A shell says when it is done.
@@ -244,18 +244,37 @@ void Xdo(const std::string &words)
     const char *prefix = getenv("WINEPREFIX");
     REQUIRE_MESSAGE(prefix, "no WINEPREFIX for xdotool's answers");
     std::string done = std::string(prefix) + "/xdo" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++calls);
-    std::string line = "/bin/sh -c \"/usr/bin/xdotool " + words + "; echo $? >'" + done + ".new' && mv '" + done +
-                       ".new' '" + done + "'\"";
+    std::string line = "/bin/sh -c \"/usr/bin/xdotool " + words + " >'" + done + ".out'; echo $? >'" + done +
+                       ".new' && mv '" + done + ".new' '" + done + "'\"";
     std::string answer = "Z:" + done, code;
     std::replace(answer.begin(), answer.end(), '/', '\\');
+    std::string out = answer + ".out";
     STARTUPINFOA si = {sizeof(si)};
     PROCESS_INFORMATION pi = {};
     REQUIRE(CreateProcessA("Z:\\bin\\sh", &line[0], NULL, NULL, 0, 0, NULL, NULL, &si, &pi));
     if (pi.hProcess)
         CloseHandle(pi.hThread), CloseHandle(pi.hProcess);
     REQUIRE_MESSAGE(WaitFor([&] { return !(code = Slurp(answer)).empty(); }, 10000), "xdotool " << words << " did not finish");
-    DeleteFileA(answer.c_str());
-    REQUIRE_MESSAGE(code == "0\n", "xdotool " << words << " failed: " << code);
+    std::string said = Slurp(out);
+    DeleteFileA(answer.c_str()), DeleteFileA(out.c_str());
+    REQUIRE_MESSAGE((!check || code == "0\n"), "xdotool " << words << " failed: " << code);
+    return said;
+}
+
+bool ManagerFocused(HWND hwnd)
+{
+    if (!OwnWindows())
+        return true;
+    std::string want = std::to_string((UINT_PTR)GetPropA(hwnd, "__wine_x11_whole_window")) + "\n";
+    return WaitFor([&] { return Xdo("getactivewindow", false) == want; });   // none active yet: an error
+}
+
+void Activate(HWND hwnd)
+{
+    if (!OwnWindows())
+        SetForegroundWindow(hwnd);
+    else   // as a user does, through the manager: it ignores Wine's word for the focus
+        Xdo("windowactivate " + std::to_string((UINT_PTR)GetPropA(hwnd, "__wine_x11_whole_window")));
 }
 
 COLORREF Pixel(int x, int y)

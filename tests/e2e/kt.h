@@ -84,7 +84,11 @@ void MoveTo(POINT at, HWND want = NULL);
 std::string Send(int button, bool down, bool doubleClick = false);   // what went wrong, if anything
 void Button(int button, bool down, bool doubleClick = false);   // 0 left, 1 right, 2 middle
 void Click(POINT at, int button = 0, int times = 1);
-void Xdo(const std::string &words);
+std::string Xdo(const std::string &words, bool check = true);   // xdotool's output, once it has ended
+// With windows of their own, the window manager focuses a window when it gets to it, and Wine then activates
+// that window once more: a test that activates windows itself first waits for the manager's focus.
+bool ManagerFocused(HWND hwnd);
+void Activate(HWND hwnd);   // made the active window, where there is a manager by it
 // "shift" or "ctrl" till the block ends, at the display and for Wine at once (the display's key reaches
 // Wine through the program with the display's focus, which may be none); waited for both ways.
 struct Hold {

@@ -269,12 +269,14 @@ bool ManagerFocused(HWND hwnd)
     return WaitFor([&] { return Xdo("getactivewindow", false) == want; });   // none active yet: an error
 }
 
-void Activate(HWND hwnd)
+bool Activate(HWND hwnd)
 {
     if (!OwnWindows())
-        SetForegroundWindow(hwnd);
-    else   // as a user does, through the manager: it ignores Wine's word for the focus
-        Xdo("windowactivate " + std::to_string((UINT_PTR)GetPropA(hwnd, "__wine_x11_whole_window")));
+        return SetForegroundWindow(hwnd) != FALSE;
+    // As a user does, through the manager: Wine's own word for the focus leaves
+    // the manager focusing another window later, when it gets to it.
+    Xdo("windowactivate " + std::to_string((UINT_PTR)GetPropA(hwnd, "__wine_x11_whole_window")));
+    return ManagerFocused(hwnd);
 }
 
 COLORREF Pixel(int x, int y)

@@ -273,10 +273,12 @@ LRESULT CALLBACK ButtonsProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 
 LRESULT CALLBACK SubclassButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    const OwnFrame *own = OwnGroupCS(hwnd);
+    WNDPROC old = own ? own->OldButtonsProc : NULL;
     int index = GetButtonWindowIndex(hwnd, TRUE);
     if (index < 0)
-        return DefWindowProcA(hwnd, msg, wParam, lParam);
-    WNDPROC old = Win[index].OldButtonsProc;
+        return IsValidProcCS(old) ? CallWindowProcA(old, hwnd, msg, wParam, lParam)
+                                  : DefWindowProcA(hwnd, msg, wParam, lParam);
     LRESULT result = 0;
     if (OnRestackTimer(index, Win[index].hwndButtons, msg, wParam) ||
         ProcessButtonsProcMsg(index, Win[index].hwndButtons, msg, wParam, lParam, &result))

@@ -1,6 +1,9 @@
 // The subclass chain of the frames: where a mistake costs another program its
 // life, so every step keeps these invariants.
 //
+// - The procedures are this process's own (OwnFrame, never the shared
+//   table): any program the library enters can write shared memory, and a
+//   procedure read from there would be its code run in ours.
 // - A record's OldWndProc is the procedure that was in front of the frame
 //   before SubclassProc, read in the frame's character set of that moment
 //   (IsUnicode): never SubclassProc itself, so the chain never reaches round
@@ -74,41 +77,95 @@ LRESULT CallWindowProcCS(WNDPROC proc, BOOL unicode, HWND hwnd, UINT msg, WPARAM
                    : CallWindowProcA(proc, hwnd, msg, wParam, lParam);
 }
 
-void ChainFrame(HWND hwnd, WinRecord *rec)
+static OwnFrame Own[WIN_TABLE_SIZE];
+static int LastOwn;   // a frame's messages come in runs
+
+OwnFrame *OwnFrameCS(HWND frame)
 {
+    if (!frame)
+        return NULL;
+    if (Own[LastOwn].hwnd == frame)
+        return &Own[LastOwn];
+    for (int i = 0; i < WIN_TABLE_SIZE; i++)
+        if (Own[i].hwnd == frame)
+            return &Own[LastOwn = i];
+    return NULL;
+}
+
+OwnFrame *OwnGroupCS(HWND group)
+{
+    for (int i = 0; group && i < WIN_TABLE_SIZE; i++)
+        if (Own[i].hwnd && Own[i].group == group)
+            return &Own[i];
+    return NULL;
+}
+
+void DropOwnGroup(HWND frame, OwnFrame *own)
+{
+    HWND group = own ? own->group : NULL;
+    if (!group || !IsWindow(group) || GetWindow(group, GW_OWNER) != frame)
+        return;
+    if (IsValidProcCS(own->OldButtonsProc))
+        SetWindowLongPtrA(group, GWLP_WNDPROC, (LONG_PTR)own->OldButtonsProc);
+    own->group = NULL, own->OldButtonsProc = NULL;
+    DestroyWindow(group);
+}
+
+// Only the window's own thread chains or unchains it, so the table needs no lock
+// beyond the one AllocWindowIndex holds.
+BOOL ChainFrame(HWND hwnd)
+{
+    OwnFrame *own = OwnFrameCS(hwnd);
+    for (int i = 0; !own && i < WIN_TABLE_SIZE; i++)
+        if (!Own[i].hwnd || !IsWindow(Own[i].hwnd))
+            own = &Own[i];
+    if (!own)
+        return FALSE;
     PinLibraryCS();
     HANDLE passed = GetPropA(hwnd, PASS_PROC);
     if (passed) {
         // Still behind another module's procedure, which calls us.
-        rec->OldWndProc = (WNDPROC)passed;
-        rec->IsUnicode = (LONG_PTR)GetPropA(hwnd, PASS_CHARSET) == 2;
+        ZeroMemory(own, sizeof(*own));
+        own->hwnd = hwnd;
+        own->OldWndProc = (WNDPROC)passed;
+        own->IsUnicode = (LONG_PTR)GetPropA(hwnd, PASS_CHARSET) == 2;
         RemovePropA(hwnd, PASS_PROC);
         RemovePropA(hwnd, PASS_CHARSET);
-        return;
+        return TRUE;
     }
-    rec->IsUnicode = IsWindowUnicode(hwnd);
+    if (own->hwnd == hwnd && GetWindowProcCS(hwnd, own->IsUnicode) == SubclassProc) {
+        DropOwnGroup(hwnd, own);   // a group whose record was lost; a new one comes
+        return TRUE;   // still in front, with what it had found
+    }
+    ZeroMemory(own, sizeof(*own));
+    own->hwnd = hwnd;
+    own->IsUnicode = IsWindowUnicode(hwnd);
     // In front already without a record (a release that could not put the
     // frame's procedure back): the procedure behind it is lost.
-    if (GetWindowProcCS(hwnd, rec->IsUnicode) == SubclassProc)
-        rec->OldWndProc = NULL;
-    else
-        rec->OldWndProc = SetWindowProcCS(hwnd, SubclassProc, rec->IsUnicode);
+    if (GetWindowProcCS(hwnd, own->IsUnicode) != SubclassProc)
+        own->OldWndProc = SetWindowProcCS(hwnd, SubclassProc, own->IsUnicode);
+    return TRUE;
 }
 
-BOOL UnchainFrame(HWND hwnd, const WinRecord *rec)
+BOOL UnchainFrame(HWND hwnd)
 {
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
     if (pid != GetCurrentProcessId())
         return FALSE;   // no process may change another's window procedure
-    if (!IsValidProcCS(rec->OldWndProc))
+    OwnFrame *own = OwnFrameCS(hwnd);
+    if (!own || !IsValidProcCS(own->OldWndProc)) {
+        if (own)
+            ZeroMemory(own, sizeof(*own));
         return TRUE;    // nothing to go back to: SubclassProc passes messages on by default
-    if (GetWindowProcCS(hwnd, rec->IsUnicode) == SubclassProc) {
-        SetWindowProcCS(hwnd, rec->OldWndProc, rec->IsUnicode);
-    } else {
-        SetPropA(hwnd, PASS_PROC, (HANDLE)rec->OldWndProc);
-        SetPropA(hwnd, PASS_CHARSET, (HANDLE)(LONG_PTR)(rec->IsUnicode ? 2 : 1));
     }
+    if (GetWindowProcCS(hwnd, own->IsUnicode) == SubclassProc) {
+        SetWindowProcCS(hwnd, own->OldWndProc, own->IsUnicode);
+    } else {
+        SetPropA(hwnd, PASS_PROC, (HANDLE)own->OldWndProc);
+        SetPropA(hwnd, PASS_CHARSET, (HANDLE)(LONG_PTR)(own->IsUnicode ? 2 : 1));
+    }
+    ZeroMemory(own, sizeof(*own));
     return TRUE;
 }
 

@@ -114,13 +114,32 @@ static void OnNcActivate(HWND hwnd, int index, WPARAM active)
     }
 }
 
+// A frame whose shared record is gone (another program may have wiped it)
+// still reaches its own procedure, and lets go of ours at the release.
+static LRESULT Unrecorded(HWND hwnd, const OwnFrame *own, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    WNDPROC old = own->OldWndProc;
+    BOOL unicode = own->IsUnicode;
+    RegisterKovMessages();
+    if (msg == WM_NCDESTROY || msg == DestroyAllBtnsMsg) {
+        DropOwnGroup(hwnd, OwnFrameCS(hwnd));
+        UnchainFrame(hwnd);
+        if (msg == DestroyAllBtnsMsg)
+            return 0;
+    }
+    return CallWindowProcCS(old, unicode, hwnd, msg, wParam, lParam);
+}
+
 LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    const OwnFrame *own = OwnFrameCS(hwnd);
+    if (!own)
+        return PassThroughCS(hwnd, msg, wParam, lParam);
+    WNDPROC old = own->OldWndProc;
+    BOOL unicode = own->IsUnicode;
     int index = FindWindowIndexCS(hwnd);
     if (index < 0)
-        return PassThroughCS(hwnd, msg, wParam, lParam);
-    WNDPROC old = Win[index].OldWndProc;
-    BOOL unicode = Win[index].IsUnicode;
+        return Unrecorded(hwnd, own, msg, wParam, lParam);
 
     switch (msg) {
     case WM_DESTROY:
@@ -368,7 +387,7 @@ static bool MeasureFrame(HWND hwnd, WinRecord &rec, FrameFacts &frame)
     return true;
 }
 
-static HWND CreateGroupWindow(HWND hwnd, int index, const FrameFacts &frame, const RECT &group)
+static HWND CreateGroupWindow(HWND hwnd, const FrameFacts &frame, const RECT &group)
 {
     int width = group.right - group.left, height = group.bottom - group.top;
     WNDCLASSA known;
@@ -387,13 +406,21 @@ static HWND CreateGroupWindow(HWND hwnd, int index, const FrameFacts &frame, con
                                             NULL);
             if (!fallback)
                 return NULL;
-            Win[index].OldButtonsProc = (WNDPROC)SetWindowLongPtrA(
-                fallback, GWLP_WNDPROC, (LONG_PTR)SubclassButtonProc);
+            OwnFrame *own = OwnFrameCS(hwnd);
+            if (!own)
+                return DestroyWindow(fallback), (HWND)NULL;
+            own->group = fallback;
+            own->OldButtonsProc = (WNDPROC)SetWindowLongPtrA(fallback, GWLP_WNDPROC,
+                                                             (LONG_PTR)SubclassButtonProc);
             return fallback;
         }
     }
-    return CreateWindowExA(0, szKovButtons, NULL, WS_POPUP | WS_CLIPCHILDREN, group.left,
-                           group.top, width, height, hwnd, NULL, frame.instance, NULL);
+    HWND made = CreateWindowExA(0, szKovButtons, NULL, WS_POPUP | WS_CLIPCHILDREN, group.left,
+                                group.top, width, height, hwnd, NULL, frame.instance, NULL);
+    OwnFrame *own = OwnFrameCS(hwnd);
+    if (made && own)
+        own->group = made;
+    return made;
 }
 
 static void CreateButtons(HWND group, const WinRecord &rec, const FrameFacts &frame)
@@ -448,7 +475,7 @@ int AddKovButtons(HWND hwnd, int index)
     RECT group = PlaceGroup(rec, frame);
 
     if (!rec.hwndButtons)
-        rec.hwndButtons = CreateGroupWindow(hwnd, index, frame, group);
+        rec.hwndButtons = CreateGroupWindow(hwnd, frame, group);
     if (!rec.hwndButtons)
         return -1;
     CreateButtons(rec.hwndButtons, rec, frame);
@@ -500,8 +527,11 @@ int DestroyButtons(HWND hwndButtons)
     int index = GetButtonWindowIndex(hwndButtons, FALSE);
     if (index < 0)
         return 0;
-    if (IsValidProcCS(Win[index].OldButtonsProc))
-        SetWindowLongPtrA(hwndButtons, GWLP_WNDPROC, (LONG_PTR)Win[index].OldButtonsProc);
+    OwnFrame *own = OwnGroupCS(hwndButtons);
+    if (own && IsValidProcCS(own->OldButtonsProc))
+        SetWindowLongPtrA(hwndButtons, GWLP_WNDPROC, (LONG_PTR)own->OldButtonsProc);
+    if (own)
+        own->group = NULL, own->OldButtonsProc = NULL;
     int result = DestroyWindow(hwndButtons);
     Win[index].hwndButtons = 0;
     return result;

@@ -31,12 +31,8 @@ HWND  hwndSwitchHwnd[TASKLIST_MAX_ENTRIES] SHARED = {};
 // desktop-wide mapping, which programs of both architectures share.
 UnMinAllRecord _UnMinAll SHARED = {};   // extern "C" through kovhook.h
 int   _SuspendKovTemp SHARED = 0;       // extern "C" through kovhook.h
-WNDPROC SysTaskbarOldFrameProc SHARED = 0;
 int   IsShutdown SHARED = 0;
 HMODULE hiKovDll SHARED = 0;
-BOOL  SysTaskbarIsUnicode SHARED = 0;
-HWND  SysTaskbarHwnd SHARED = 0;
-int   SysTaskbarActive SHARED = 0;
 ThreadHookSet ThreadHooks[THREAD_HOOKS_MAX] SHARED = {};
 int   ThreadMode SHARED = 0;
 
@@ -46,6 +42,10 @@ HOOKPROC NewCBTProc = 0, NewGetMsgProc = 0, NewMouseProc = 0, NewSysMsgProc = 0;
 const char *szKovButtons = KOV_BUTTONS_CLASS;
 HINSTANCE hInstKovDll = 0;
 SCROLLCACHE ScrollCache = {};
+WNDPROC SysTaskbarOldFrameProc = 0;
+BOOL  SysTaskbarIsUnicode = 0;
+HWND  SysTaskbarHwnd = 0;
+int   SysTaskbarActive = 0;
 
 // --- The desktop-wide mapping ---
 
@@ -262,8 +262,12 @@ int AllocWindowIndex(HWND hwnd, int *index)
     }
     HookedWindowCnt++;
     ZeroMemory(&Win[free], sizeof(Win[free]));
+    if (!ChainFrame(hwnd)) {
+        HookedWindowCnt--;
+        ReleaseMutexCS(mutex);
+        return -1;
+    }
     Win[free].hwnd = hwnd;
-    ChainFrame(hwnd, &Win[free]);
     *index = free;
     ReleaseMutexCS(mutex);
     return 0;
@@ -280,7 +284,7 @@ static void ForceReleaseAll()
         if (!hwnd)
             continue;
         if (IsWindow(hwnd)) {
-            if (!UnchainFrame(hwnd, &Win[i]))
+            if (!UnchainFrame(hwnd))
                 continue;
             DestroyButtons(Win[i].hwndButtons);
         }
@@ -297,7 +301,7 @@ int FreeWindowIndex(HWND hwnd, BOOL all)
         ForceReleaseAll();
     } else {
         int index = GetWindowIndex(hwnd);
-        if (index >= 0 && UnchainFrame(hwnd, &Win[index]))
+        if (index >= 0 && UnchainFrame(hwnd))
             ReleaseRecord(index);
         else
             result = -1;

@@ -13,10 +13,10 @@
 
 // One subclassed top-level frame, in any process. Geometry fields are 16-bit
 // and wrap like the rest of the title-bar arithmetic.
+// Data only: the procedures behind our subclass are the frame's process's
+// own (OwnFrame), since every program the library enters can write here.
 struct WinRecord {
     HWND    hwnd;             // 0 = free
-    WNDPROC OldWndProc;
-    WNDPROC OldButtonsProc;   // only when a system button window is the group
     SHORT   cxButton;
     SHORT   cyButton;
     SHORT   xLeft;
@@ -32,7 +32,6 @@ struct WinRecord {
     SHORT   cyUnrolled;
     SHORT   cyRolled;
     HWND    hwndButtons;
-    BOOL    IsUnicode;        // the character set OldWndProc was read in
     WORD    Dpi;              // the frame's, as last measured (0: the system does not say)
     BYTE    Source;           // where the group's place came from (a CaptionSource)
     BYTE    NcActivated;      // the frame was active once since its group was placed
@@ -64,19 +63,19 @@ struct SCROLLCACHE {
 //   hwndTrapRollup, hwndTrapWMsize set by the rolling thread, read by the frame's
 //   DoubleClickTime, DebugLevel, IsDBCS, WinMajorVer, WinMinorVer, ScreenDpi
 //                                  the system as the main controller sees it
-// Per architecture (this library's shared section): what holds addresses
-// inside the programs of one architecture, or concerns only its windows.
-//   Win[], HookedWindowCnt         the frames' old procedures are addresses
-//   SysTaskbarOldFrameProc, SysTaskbarIsUnicode, SysTaskbarHwnd, SysTaskbarActive
-//                                  the taskbar's procedure; only the shell's
-//                                  architecture subclasses it
+// Per architecture (this library's shared section): what concerns only the
+// windows of one architecture. Never a code address: any program the library
+// enters can write it, and would have every dressed program call its code.
+//   Win[], HookedWindowCnt         the frames and their groups
 //   hiKovDll, IsShutdown           this side's library handle and release
 //   ThreadHooks[], ThreadMode      the companion's hooks per thread, removable
 //                                  after a kill
 //   metrics (cxSysBorder ...)      captured by each side's install (the same values)
 //   hwndKovTaskListMenu, hwndSwitchHwnd[]
 //                                  made and read in the thread that shows the menu
-// Per process: below.
+// Per process: below, among them every procedure our subclasses pass
+// messages on to (the frames', the system button groups', the taskbar's):
+// each subclass runs in the window's own process, and so does its release.
 
 // --- Desktop-wide: this process's view of the mapping; never NULL (a
 // record of its own, suspended, until the mapping is found) ---
@@ -95,12 +94,8 @@ extern SHORT cxSmallTbarBtnSize, cySmallTbarBtnSize, cySysMin;
 extern SHORT sysmenuWidth, sysmenuHeight, screenWidth;
 extern HMENU hwndKovTaskListMenu;
 extern HWND  hwndSwitchHwnd[TASKLIST_MAX_ENTRIES];
-extern WNDPROC SysTaskbarOldFrameProc;
 extern int   IsShutdown;
 extern HMODULE hiKovDll;
-extern BOOL  SysTaskbarIsUnicode;   // the character set SysTaskbarOldFrameProc was read in
-extern HWND  SysTaskbarHwnd;        // the window SysTaskbarOldFrameProc belongs to
-extern int   SysTaskbarActive;      // 0: released, the subclass only passes messages on
 
 // The companion's hooks, one set per thread of its architecture (threads.cpp).
 #define THREAD_HOOKS_MAX 128
@@ -120,6 +115,24 @@ extern HOOKPROC NewCBTProc, NewGetMsgProc, NewMouseProc, NewSysMsgProc;
 extern const char *szKovButtons;
 extern HINSTANCE hInstKovDll;     // this copy of the library in this process
 extern SCROLLCACHE ScrollCache;
+extern WNDPROC SysTaskbarOldFrameProc;
+extern BOOL  SysTaskbarIsUnicode;   // the character set SysTaskbarOldFrameProc was read in
+extern HWND  SysTaskbarHwnd;        // the window SysTaskbarOldFrameProc belongs to
+extern int   SysTaskbarActive;      // 0: released, the subclass only passes messages on
+
+// A frame of this process behind SubclassProc: what its messages go on to.
+struct OwnFrame {
+    HWND    hwnd;             // 0 = free
+    HWND    group;            // its group
+    WNDPROC OldWndProc;
+    WNDPROC OldButtonsProc;   // a system button window's, when that is the group
+    BOOL    IsUnicode;        // the character set OldWndProc was read in
+};
+// This process's record of a frame, or NULL; quick for the one asked last.
+OwnFrame *OwnFrameCS(HWND frame);
+OwnFrame *OwnGroupCS(HWND group);
+// Destroys the frame's group kept there, if it is still the frame's.
+void DropOwnGroup(HWND frame, OwnFrame *own);
 
 // This architecture's hooks, by their place in Sh->Hooks.
 enum { HOOK_CBT, HOOK_GETMSG, HOOK_MOUSE, HOOK_SYSMSG };
@@ -162,11 +175,13 @@ LRESULT DefWindowProcCS(BOOL unicode, HWND hwnd, UINT msg, WPARAM wParam, LPARAM
 LRESULT CallWindowProcCS(WNDPROC proc, BOOL unicode, HWND hwnd, UINT msg, WPARAM wParam,
                          LPARAM lParam);
 // Puts SubclassProc in front of the frame's procedure (or takes back a
-// pass-through it left), filling the record's OldWndProc and IsUnicode.
-void ChainFrame(HWND hwnd, WinRecord *rec);
+// pass-through it left), recording what it found in this process's
+// OwnFrame; FALSE when this process has no room for it.
+BOOL ChainFrame(HWND hwnd);
 // Gives the frame its procedure back, or leaves a pass-through behind a
-// later subclass; FALSE for a window of another process.
-BOOL UnchainFrame(HWND hwnd, const WinRecord *rec);
+// later subclass, and forgets the OwnFrame; FALSE for a window of another
+// process.
+BOOL UnchainFrame(HWND hwnd);
 // SubclassProc's answer for a frame without a record.
 LRESULT PassThroughCS(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 

@@ -75,6 +75,21 @@ TEST_CASE("another module subclasses a frame after us; released before and after
     }
 }
 
+TEST_CASE("a frame whose shared record another program wiped keeps its own procedure, and gets it back")
+{
+    Desk desk;
+    HWND frame = desk.Probe(), group = desk.Group(frame);
+    REQUIRE(group);
+    memset((void *)&desk.Rec(frame), 0, sizeof(WinRecord));   // as any program the library enters could
+    CHECK(Ask(frame, Q_SUBCLASSED) == 1);   // the program's own procedure answers, behind ours
+    REQUIRE(desk.CloseKovw() == 0);   // that kovw knows the frame no more
+    CHECK(Ask(frame, Q_SUBCLASSED) == 1);
+    REQUIRE(desk.StartKovw());   // dressed again: one group, the old one gone
+    CHECK((desk.Group(frame) && WaitFor([&] { return GroupsOf(frame).size() == 1 && !IsWindow(group); })));
+    REQUIRE(desk.CloseKovw() == 0);
+    CHECK(WaitFor([&] { return Ask(frame, Q_SUBCLASSED) == 0; }));
+}
+
 TEST_CASE("a program frozen during release holds kovw up no longer than its wait")
 {
     Desk desk;

@@ -83,7 +83,7 @@ TEST_CASE("on the old shell the Program Manager stands in for the taskbar")
     const char *appDefaults = "Software\\Wine\\AppDefaults\\" KOVW;   // Windows 3.1 for kovw
     RegSetKeyValueA(HKEY_CURRENT_USER, appDefaults, "Version", REG_SZ, "win31", 6);
     Shell desk("--class Progman", Bin() + "PROGMAN.exe");   // the test shell by that name
-    CHECK((desk.sh->hwndShutdownManager == desk.bar && desk.At(SysTaskbarOldFrameProc)));
+    CHECK((desk.sh->hwndShutdownManager == desk.bar && WaitFor([&] { return Ask(desk.bar, R_OWN) == 0; })));
     SetWindowTextA(desk.bar, "Exit Windows");   // its dialog's title
     CHECK(Ask(desk.bar, S_DIALOG) == IDOK);
     RegDeleteKeyValueA(HKEY_CURRENT_USER, appDefaults, "Version");

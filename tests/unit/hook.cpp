@@ -112,7 +112,8 @@ TEST_CASE("a group made of a system button stacks itself once, not every half se
     int index;
     REQUIRE(AllocWindowIndex(frame, &index) == 0);
     Win[index].hwndButtons = group;
-    Win[index].OldButtonsProc = (WNDPROC)SetWindowLongPtrA(group, GWLP_WNDPROC, (LONG_PTR)SubclassButtonProc);
+    OwnFrameCS(frame)->group = group;
+    OwnFrameCS(frame)->OldButtonsProc = (WNDPROC)SetWindowLongPtrA(group, GWLP_WNDPROC, (LONG_PTR)SubclassButtonProc);
     SetTimer(group, RESTACK_TIMER, 10, NULL);
     MSG msg;
     REQUIRE(GetMessageA(&msg, group, WM_TIMER, WM_TIMER) > 0);

@@ -82,20 +82,33 @@ static void RunUserCommand(HWND owner)
     MessageBoxA(owner, text, "Kov Error", MB_OK | MB_ICONERROR);
 }
 
+// Any program may have written the record: its count and handles are read
+// once, and only a window that is still minimized is brought back (a hidden
+// window of another program named there stays hidden). The record is taken
+// first, so that two undos at once bring nothing back twice.
 static void UndoMinimizeAll(void)
 {
-    int count = Sh->UnMinAll.Count;
+    volatile UnMinAllRecord &record = Sh->UnMinAll;
+    int32_t count = record.Count;
+    record.Count = 0;
     if (count <= 0)
         return;
     if (count > UNMINALL_MAX)
         count = UNMINALL_MAX;
+    HWND taken[UNMINALL_MAX];
+    int n = 0;
+    for (int i = 0; i < count; i++) {
+        HWND hwnd = HwndFrom32(record.Hwnd[i]);
+        if (IsWindow(hwnd) && IsIconic(hwnd))
+            taken[n++] = hwnd;
+    }
     int animation = SetAnimation(0);
     Sh->IgnoreSnapWindow = 1;
-    for (int i = 0; i < count; i++)
-        ShowWindow(HwndFrom32(Sh->UnMinAll.Hwnd[i]), SW_SHOWNOACTIVATE);
+    for (int i = 0; i < n; i++)
+        ShowWindow(taken[i], SW_SHOWNOACTIVATE);
     Sh->IgnoreSnapWindow = 0;
-    ActivateWindowCS(HwndFrom32(Sh->UnMinAll.Hwnd[0]));
-    Sh->UnMinAll.Count = 0;
+    if (n > 0)
+        ActivateWindowCS(taken[0]);
     SetAnimation(animation);
 }
 

@@ -138,8 +138,11 @@ KovShared *WINAPI GetKovShared(void)
 
 bool IsForeignCall(HWND hwnd)
 {
+    if (!KovIsHooked)
+        return false;
+    // No window, or one already gone, may be any program's: none of ours to act on.
     DWORD pid = 0;
-    return KovIsHooked && hwnd && GetWindowThreadProcessId(hwnd, &pid) && pid != GetCurrentProcessId();
+    return !hwnd || !GetWindowThreadProcessId(hwnd, &pid) || pid != GetCurrentProcessId();
 }
 
 int GetMutexCS(HANDLE *mutex, const char *name, DWORD timeoutMs)

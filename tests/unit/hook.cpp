@@ -149,17 +149,22 @@ TEST_CASE("handles through 32 bits: the low half in, sign-extended out")
     }
 }
 
-TEST_CASE("in a controller, the hooks pass on calls about another process's windows untouched")
+TEST_CASE("in a controller, the hooks pass on calls about another process's windows, none or a dead one untouched")
 {
     HWND other = FindWindowA("Shell_TrayWnd", NULL);   // the shell's, another process's
     REQUIRE(other);
+    HWND dead = Frame();
+    DestroyWindow(dead);
     KovIsHooked = 1, Sh->Suspend = 0;   // as in a controller, Kov enabled
     Sh->Op.MouseAction[SLOT_MIDDLE].ActionId = ACTION_SCROLLPAGE;
-    MSG msg = {other, KM_NEWWINDOW};
-    GetMsgHookProc(HC_ACTION, PM_REMOVE, (LPARAM)&msg);
-    CHECK(msg.message == KM_NEWWINDOW);   // not taken
-    MOUSEHOOKSTRUCT mouse = {{1, 1}, other};
-    CHECK((MouseHookProc(HC_ACTION, WM_MBUTTONDOWN, (LPARAM)&mouse) == 0 && !Sh->TrappedMBtnDown && !Sh->hwndScroll));
+    for (HWND hwnd : {other, (HWND)NULL, dead}) {
+        CAPTURE(hwnd);
+        MSG msg = {hwnd, KM_NEWWINDOW};
+        GetMsgHookProc(HC_ACTION, PM_REMOVE, (LPARAM)&msg);
+        CHECK(msg.message == KM_NEWWINDOW);   // not taken
+        MOUSEHOOKSTRUCT mouse = {{1, 1}, hwnd};
+        CHECK((MouseHookProc(HC_ACTION, WM_MBUTTONDOWN, (LPARAM)&mouse) == 0 && !Sh->TrappedMBtnDown && !Sh->hwndScroll));
+    }
     Sh->hwndShutdownManager = other;
     MSG select = {other, WM_MENUSELECT, MAKEWPARAM(506, MF_HILITE)};
     SysMsgHookProc(MSGF_MENU, 0, (LPARAM)&select);

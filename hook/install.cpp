@@ -180,6 +180,7 @@ static int Install(HWND hwndMain, int isDBCS, int debugLevel, bool perThread)
     for (const HookSpec &hook : Hooks) {
         *hook.proc = (HOOKPROC)GetProcAddress(hiKovDll, hook.name);
         if (!*hook.proc) {
+            RemoveHooks();   // every hook or none: those put in already go at once
             MessageBoxA(NULL, hook.error, "Error", MB_OK);
             return 0;
         }

@@ -60,6 +60,7 @@ TEST_CASE("installed once however often asked; every hook or none")
     REQUIRE(CopyFileA(desk.Path(KOVW).c_str(), (dir + KOVW).c_str(), FALSE));
     DWORD pid = desk.Run(dir + KOVW, "").dwProcessId;
     CHECK(Answer("Error", pid) == KOVHOOK ": Error getting MouseHookProc address");
+    CHECK(!desk.sh->Hooks[KOV_ARCH_SLOT][HOOK_CBT]);   // the hook put in before is gone with the failure
 }
 
 TEST_CASE("closing with disabled windows asks once; No keeps kovw running")

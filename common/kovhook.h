@@ -24,6 +24,8 @@ extern "C" {
 // What kovw binds to.
 KOVHOOK_IMPORT int  WINAPI OpenKovShared(int create);
 KOVHOOK_IMPORT KovShared *WINAPI GetKovShared(void);   // NULL before it is open
+// The name of an object of this session and desktop ("Local\<base>[version]-<desktop>").
+KOVHOOK_IMPORT int  WINAPI KovObjectName(char *name, int size, const char *base, BOOL versioned);
 KOVHOOK_IMPORT int  WINAPI GetHookData(OptionsRecord **options, ExceptionList **exceptions);
 KOVHOOK_IMPORT void WINAPI SetSystemParameters(UINT doubleClickTime);
 KOVHOOK_IMPORT int  WINAPI SetKovHook(HWND hwndMain, int isDBCS, int debugLevel);

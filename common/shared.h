@@ -15,7 +15,8 @@
 #include "options.h"
 
 #define KOV_SHARED_VERSION  2
-#define KOV_SHARED_NAME     "KovShared-"   // then the desktop's name; "Local\" before it
+#define KOV_SHARED_NAME     "KovShared"    // then the version, "-" and the desktop's name; "Local\" before it
+#define KOV_INSTANCE_NAME   "KovInstance"  // one running Kov per desktop, of whatever layout
                                            // where the system has sessions
 #define KOV_SHARED_NAME_SIZE 128
 #define KOV_ARCHS           2              // the architectures' slots: 32-bit, 64-bit

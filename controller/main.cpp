@@ -64,9 +64,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int)
 {
     if (const char *mainProcess = CompanionSwitch(cmdLine))
         return RunCompanion(instance, mainProcess);
-    HWND running = FindWindowA(szAppName, NULL);
-    if (running) {
-        PostMessageA(running, KM_SHOWKOV, 0, 0);
+    // Held until this process ends: two starts at once both find no window.
+    char instanceName[KOV_SHARED_NAME_SIZE];
+    KovObjectName(instanceName, sizeof(instanceName), KOV_INSTANCE_NAME, FALSE);
+    HANDLE lock = CreateMutexA(NULL, FALSE, instanceName);
+    bool second = lock && GetLastError() == ERROR_ALREADY_EXISTS;
+    HWND running = FindWindowA(szAppName, NULL);   // a Kov from before the lock, too
+    if (second || running) {
+        if (running)
+            PostMessageA(running, KM_SHOWKOV, 0, 0);
         return 0;
     }
     hInst = instance;

@@ -56,10 +56,12 @@ KovShared *Sh = &Dormant;
 static DWORD LastAttempt;
 #define ATTACH_RETRY_MS 1000
 
-// "Local\KovShared-<desktop>": a second desktop, or (where the system has
-// sessions, Windows 2000 on) a second user's session, has a Kov of its own.
-// Windows 95 has no desktop objects to name.
-static void SharedName(char *name, int size)
+// "Local\KovShared2-<desktop>": a second desktop, or (where the system has
+// sessions, Windows 2000 on) a second user's session, has a Kov of its own,
+// and a Kov of another layout a record of its own, so that an upgrade starts
+// while programs still hold the old one. Windows 95 has no desktop objects to
+// name.
+int WINAPI KovObjectName(char *name, int size, const char *base, BOOL versioned)
 {
     typedef HDESK(WINAPI * GetDesktop)(DWORD);
     typedef BOOL(WINAPI * GetInfo)(HANDLE, int, void *, DWORD, DWORD *);
@@ -73,7 +75,10 @@ static void SharedName(char *name, int size)
         CopyString(desktop, sizeof(desktop), "Default");
     DWORD version = GetVersion();
     bool sessions = !(version & 0x80000000) && LOBYTE(LOWORD(version)) >= 5;
-    FormatString(name, size, "%s" KOV_SHARED_NAME "%s", sessions ? "Local\\" : "", desktop);
+    char layout[16] = "";
+    if (versioned)
+        FormatString(layout, sizeof(layout), "%u", (unsigned)KOV_SHARED_VERSION);
+    return FormatString(name, size, "%s%s%s-%s", sessions ? "Local\\" : "", base, layout, desktop);
 }
 
 static bool Matches(const KovShared *view)
@@ -88,7 +93,7 @@ int WINAPI OpenKovShared(int create)
     if (Sh != &Dormant)
         return Matches(Sh) ? SHARED_OPEN : SHARED_OTHER_LAYOUT;
     char name[KOV_SHARED_NAME_SIZE];
-    SharedName(name, sizeof(name));
+    KovObjectName(name, sizeof(name), KOV_SHARED_NAME, TRUE);
     HANDLE mapping = create ? CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE, 0,
                                                  sizeof(KovShared), name)
                             : OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, name);

@@ -26,8 +26,12 @@
                                                // lParam the source as 32 bits)
 #define MSG_COMPANION       "KovCompanion"     // main to companion: wParam a COMPANION_ command
 
-#define MUTEX_WININDEX      "KovWinIndexMutex"
-#define MUTEX_DESTROYBTNS   "KovDestroyBtnsMutex"
+// Each architecture's own, as are the tables they guard: on a 64-bit Windows
+// the thread that owns the main's global hooks also runs them for programs
+// of the other architecture, and a lock the two shared could hold it up
+// behind such a program, itself waiting on that thread to hear its hook.
+#define MUTEX_WININDEX      "KovWinIndexMutex" KOV_ARCH_TEXT
+#define MUTEX_DESTROYBTNS   "KovDestroyBtnsMutex" KOV_ARCH_TEXT
 #define WININDEX_ALLOC_TIMEOUT 5000
 #define WININDEX_FREE_TIMEOUT  3000
 #define DESTROYBTNS_TIMEOUT    5000

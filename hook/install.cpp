@@ -16,11 +16,13 @@
 // to its thread for later (see ReleaseWindow).
 #define RELEASE_WAIT_MS       3000
 
-extern "C" BOOL WINAPI DllEntryPoint(HINSTANCE instance, DWORD reason, void *)
+extern "C" BOOL WINAPI DllEntryPoint(HINSTANCE instance, DWORD reason, void *atExit)
 {
     if (reason == DLL_PROCESS_ATTACH) {
         hInstKovDll = instance;
         DebugLevelCS = Sh->DebugLevel;
+    } else if (reason == DLL_PROCESS_DETACH && !atExit) {
+        DetachSharedCS();   // at the process's exit the system does it
     }
     return TRUE;
 }

@@ -54,6 +54,7 @@ int   SysTaskbarActive = 0;
 static KovShared Dormant = {0, 0, {}, {}, {}, 1};
 KovShared *Sh = &Dormant;
 static DWORD LastAttempt;
+static HANDLE Mapping;
 #define ATTACH_RETRY_MS 1000
 
 // "Local\KovShared2-<desktop>": a second desktop, or (where the system has
@@ -119,8 +120,20 @@ int WINAPI OpenKovShared(int create)
     // The handle stays open for the process's life: under Wine a view alone
     // does not keep the name, by which the others find the mapping.
     Sh = view;
+    Mapping = mapping;
     DebugLevelCS = Sh->DebugLevel;
     return SHARED_OPEN;
+}
+
+void DetachSharedCS(void)
+{
+    if (Sh == &Dormant)
+        return;
+    KovShared *view = Sh;
+    Sh = &Dormant;
+    UnmapViewOfFile(view);
+    CloseHandle(Mapping);
+    Mapping = NULL;
 }
 
 void AttachSharedCS(void)

@@ -84,6 +84,9 @@ extern KovShared *Sh;
 // after a while, not at every call); the hook procedures call it first.
 void AttachSharedCS(void);
 bool IsAttachedCS(void);
+// Lets go of the mapping: the library leaves this process, and a record no
+// program holds any more goes, with whatever a crashed run left in it.
+void DetachSharedCS(void);
 
 // --- Shared section (one copy per architecture) ---
 extern WinRecord     Win[WIN_TABLE_SIZE];

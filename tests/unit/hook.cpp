@@ -149,6 +149,20 @@ TEST_CASE("handles through 32 bits: the low half in, sign-extended out")
     }
 }
 
+TEST_CASE("a process that lets go of the desktop-wide record leaves it to the others, and the last one ends it")
+{
+    char name[KOV_SHARED_NAME_SIZE];
+    KovObjectName(name, sizeof(name), KOV_SHARED_NAME, TRUE);
+    REQUIRE((OpenKovShared(1) == SHARED_OPEN && IsAttachedCS()));
+    HANDLE other = OpenFileMappingA(FILE_MAP_READ, FALSE, name);   // another program's hold
+    REQUIRE(other);
+    DetachSharedCS();
+    HANDLE again = OpenFileMappingA(FILE_MAP_READ, FALSE, name);
+    CHECK((!IsAttachedCS() && Sh->Suspend && again));
+    CloseHandle(again), CloseHandle(other);
+    CHECK(!OpenFileMappingA(FILE_MAP_READ, FALSE, name));
+}
+
 TEST_CASE("in a controller, the hooks pass on calls about another process's windows, none or a dead one untouched")
 {
     HWND other = FindWindowA("Shell_TrayWnd", NULL);   // the shell's, another process's

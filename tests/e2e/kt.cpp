@@ -244,7 +244,7 @@ std::string Xdo(const std::string &words, bool check)
     const char *prefix = getenv("WINEPREFIX");
     REQUIRE_MESSAGE(prefix, "no WINEPREFIX for xdotool's answers");
     std::string done = std::string(prefix) + "/xdo" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++calls);
-    std::string line = "/bin/sh -c \"/usr/bin/xdotool " + words + " >'" + done + ".out'; echo $? >'" + done +
+    std::string line = "/bin/sh -c \"/usr/bin/xdotool " + words + " >'" + done + ".out' 2>&1; echo $? >'" + done +
                        ".new' && mv '" + done + ".new' '" + done + "'\"";
     std::string answer = "Z:" + done, code;
     std::replace(answer.begin(), answer.end(), '/', '\\');
@@ -257,7 +257,7 @@ std::string Xdo(const std::string &words, bool check)
     REQUIRE_MESSAGE(WaitFor([&] { return !(code = Slurp(answer)).empty(); }, 10000), "xdotool " << words << " did not finish");
     std::string said = Slurp(out);
     DeleteFileA(answer.c_str()), DeleteFileA(out.c_str());
-    REQUIRE_MESSAGE((!check || code == "0\n"), "xdotool " << words << " failed: " << code);
+    REQUIRE_MESSAGE((!check || code == "0\n"), "xdotool " << words << " failed (" << code << "): " << said);
     return said;
 }
 

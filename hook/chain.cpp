@@ -100,14 +100,19 @@ OwnFrame *OwnGroupCS(HWND group)
     return NULL;
 }
 
+void ForgetOwnGroup(OwnFrame *own)
+{
+    if (own->group && IsValidProcCS(own->OldButtonsProc))
+        SetWindowLongPtrA(own->group, GWLP_WNDPROC, (LONG_PTR)own->OldButtonsProc);
+    own->group = NULL, own->OldButtonsProc = NULL;
+}
+
 void DropOwnGroup(HWND frame, OwnFrame *own)
 {
     HWND group = own ? own->group : NULL;
     if (!group || !IsWindow(group) || GetWindow(group, GW_OWNER) != frame)
         return;
-    if (IsValidProcCS(own->OldButtonsProc))
-        SetWindowLongPtrA(group, GWLP_WNDPROC, (LONG_PTR)own->OldButtonsProc);
-    own->group = NULL, own->OldButtonsProc = NULL;
+    ForgetOwnGroup(own);
     DestroyWindow(group);
 }
 
@@ -154,12 +159,11 @@ BOOL UnchainFrame(HWND hwnd)
     if (pid != GetCurrentProcessId())
         return FALSE;   // no process may change another's window procedure
     OwnFrame *own = OwnFrameCS(hwnd);
-    if (!own || !IsValidProcCS(own->OldWndProc)) {
-        if (own)
-            ZeroMemory(own, sizeof(*own));
-        return TRUE;    // nothing to go back to: SubclassProc passes messages on by default
-    }
-    if (GetWindowProcCS(hwnd, own->IsUnicode) == SubclassProc) {
+    if (!own)
+        return TRUE;
+    // Without a procedure to go back to, SubclassProc passes messages on by default.
+    if (!IsValidProcCS(own->OldWndProc)) {
+    } else if (GetWindowProcCS(hwnd, own->IsUnicode) == SubclassProc) {
         SetWindowProcCS(hwnd, own->OldWndProc, own->IsUnicode);
     } else {
         SetPropA(hwnd, PASS_PROC, (HANDLE)own->OldWndProc);

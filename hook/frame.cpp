@@ -116,13 +116,13 @@ static void OnNcActivate(HWND hwnd, int index, WPARAM active)
 
 // A frame whose shared record is gone (another program may have wiped it)
 // still reaches its own procedure, and lets go of ours at the release.
-static LRESULT Unrecorded(HWND hwnd, const OwnFrame *own, UINT msg, WPARAM wParam, LPARAM lParam)
+static LRESULT Unrecorded(HWND hwnd, OwnFrame *own, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     WNDPROC old = own->OldWndProc;
     BOOL unicode = own->IsUnicode;
     RegisterKovMessages();
     if (msg == WM_NCDESTROY || msg == DestroyAllBtnsMsg) {
-        DropOwnGroup(hwnd, OwnFrameCS(hwnd));
+        DropOwnGroup(hwnd, own);
         UnchainFrame(hwnd);
         if (msg == DestroyAllBtnsMsg)
             return 0;
@@ -132,7 +132,7 @@ static LRESULT Unrecorded(HWND hwnd, const OwnFrame *own, UINT msg, WPARAM wPara
 
 LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    const OwnFrame *own = OwnFrameCS(hwnd);
+    OwnFrame *own = OwnFrameCS(hwnd);
     if (!own)
         return PassThroughCS(hwnd, msg, wParam, lParam);
     WNDPROC old = own->OldWndProc;
@@ -527,11 +527,8 @@ int DestroyButtons(HWND hwndButtons)
     int index = GetButtonWindowIndex(hwndButtons, FALSE);
     if (index < 0)
         return 0;
-    OwnFrame *own = OwnGroupCS(hwndButtons);
-    if (own && IsValidProcCS(own->OldButtonsProc))
-        SetWindowLongPtrA(hwndButtons, GWLP_WNDPROC, (LONG_PTR)own->OldButtonsProc);
-    if (own)
-        own->group = NULL, own->OldButtonsProc = NULL;
+    if (OwnFrame *own = OwnGroupCS(hwndButtons))
+        ForgetOwnGroup(own);
     int result = DestroyWindow(hwndButtons);
     Win[index].hwndButtons = 0;
     return result;

@@ -134,6 +134,8 @@ struct OwnFrame {
 // This process's record of a frame, or NULL; quick for the one asked last.
 OwnFrame *OwnFrameCS(HWND frame);
 OwnFrame *OwnGroupCS(HWND group);
+// Gives a system button group its own procedure back and forgets the group.
+void ForgetOwnGroup(OwnFrame *own);
 // Destroys the frame's group kept there, if it is still the frame's.
 void DropOwnGroup(HWND frame, OwnFrame *own);
 

@@ -20,12 +20,22 @@ extern "C" {
 #define SHARED_MISSING       1   // none to open: no main controller runs
 #define SHARED_OTHER_LAYOUT  2   // one of another version of Kov
 #define SHARED_CANNOT_CREATE 3
+#define SHARED_NOT_OWN       4   // one made by another user: not to be trusted
 
 // What kovw binds to.
 KOVHOOK_IMPORT int  WINAPI OpenKovShared(int create);
 KOVHOOK_IMPORT KovShared *WINAPI GetKovShared(void);   // NULL before it is open
 // The name of an object of this session and desktop ("Local\<base>[version]-<desktop>").
 KOVHOOK_IMPORT int  WINAPI KovObjectName(char *name, int size, const char *base, BOOL versioned);
+// The security for such an object: the user's alone (FALSE, and no
+// descriptor, where the system cannot say); the caller frees the descriptor
+// with LocalFree. An object that existed already is trusted only if it is
+// the user's own.
+KOVHOOK_IMPORT BOOL WINAPI KovObjectSecurity(SECURITY_ATTRIBUTES *sa);
+KOVHOOK_IMPORT BOOL WINAPI KovIsOwnObject(HANDLE object);
+// This architecture's tables (hook/share.h), NULL before they are open.
+struct KovTable;
+KOVHOOK_IMPORT KovTable *WINAPI GetKovTable(void);
 KOVHOOK_IMPORT int  WINAPI GetHookData(OptionsRecord **options, ExceptionList **exceptions);
 KOVHOOK_IMPORT void WINAPI SetSystemParameters(UINT doubleClickTime);
 KOVHOOK_IMPORT int  WINAPI SetKovHook(HWND hwndMain, int isDBCS, int debugLevel);

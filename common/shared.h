@@ -14,7 +14,7 @@
 #include "handles.h"
 #include "options.h"
 
-#define KOV_SHARED_VERSION  2
+#define KOV_SHARED_VERSION  3
 #define KOV_SHARED_NAME     "KovShared"    // then the version, "-" and the desktop's name; "Local\" before it
 #define KOV_INSTANCE_NAME   "KovInstance"  // one running Kov per desktop, of whatever layout
                                            // where the system has sessions

@@ -55,7 +55,10 @@ static bool MakeShared(void)
         Shared = GetKovShared();
         return true;
     }
-    StringMessageBox(NULL, status == SHARED_OTHER_LAYOUT ? SID_MB_OTHERLAYOUT : SID_MB_NOSHARED,
+    StringMessageBox(NULL,
+                     status == SHARED_OTHER_LAYOUT ? SID_MB_OTHERLAYOUT
+                     : status == SHARED_NOT_OWN    ? SID_MB_NOTOWN
+                                                   : SID_MB_NOSHARED,
                      SID_MBTBAR_ERROR, MB_OK | MB_ICONERROR);
     return false;
 }
@@ -67,8 +70,16 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int)
     // Held until this process ends: two starts at once both find no window.
     char instanceName[KOV_SHARED_NAME_SIZE];
     KovObjectName(instanceName, sizeof(instanceName), KOV_INSTANCE_NAME, FALSE);
-    HANDLE lock = CreateMutexA(NULL, FALSE, instanceName);
+    SECURITY_ATTRIBUTES sa;
+    KovObjectSecurity(&sa);
+    HANDLE lock = CreateMutexA(sa.lpSecurityDescriptor ? &sa : NULL, FALSE, instanceName);
     bool second = lock && GetLastError() == ERROR_ALREADY_EXISTS;
+    LocalFree(sa.lpSecurityDescriptor);
+    // Another user's lock would keep Kov from ever starting, unseen.
+    if (second && !KovIsOwnObject(lock)) {
+        StringMessageBox(NULL, SID_MB_NOTOWN, SID_MBTBAR_ERROR, MB_OK | MB_ICONERROR);
+        return 1;
+    }
     HWND running = FindWindowA(szAppName, NULL);   // a Kov from before the lock, too
     if (second || running) {
         if (running)

@@ -28,6 +28,9 @@ const char *SID_MB_HOMETOOLONG =
 const char *SID_MB_OTHERLAYOUT =
     "Another version of Kov is running on this desktop. Close it, then start this one again.";
 const char *SID_MB_NOSHARED = "Kov cannot make the settings it shares with every program.";
+const char *SID_MB_NOTOWN =
+    "Another user's program holds what Kov shares with the programs of this desktop, so Kov does not "
+    "start. Sign out and in again, then start Kov.";
 const char *SID_MB_COMPANIONGONE = "The " KOV_OTHER_ARCH_TEXT " part of Kov has stopped several "
                                    "times and is not started again: windows of " KOV_OTHER_ARCH_TEXT
                                    " programs get no buttons.";

@@ -26,6 +26,7 @@ extern const char *SID_MBTBAR_ERROR;
 extern const char *SID_MB_HOMETOOLONG;
 extern const char *SID_MB_OTHERLAYOUT;
 extern const char *SID_MB_NOSHARED;
+extern const char *SID_MB_NOTOWN;
 extern const char *SID_MB_COMPANIONGONE;
 
 int StringMessageBox(HWND owner, const char *text, const char *caption, UINT type);

@@ -138,7 +138,7 @@ static bool IsOnScreen(HWND frame)
 // Keeps the group on its frame after a move.
 static void MoveButtons(int index, HWND group)
 {
-    const WinRecord &rec = Win[index];
+    const WinRecord &rec = Tb->Win[index];
     bool cut;
     RECT place = GroupPlace(rec, rec.hwnd, &cut);
     UINT keepSize = (cut && IsRightPlacement()) ? 0 : SWP_NOSIZE;
@@ -161,7 +161,7 @@ static void MoveButtons(int index, HWND group)
 // hidden, and gives a group that was cut short its width back.
 static void ShowButtons(int index, HWND group)
 {
-    const WinRecord &rec = Win[index];
+    const WinRecord &rec = Tb->Win[index];
     HWND frame = rec.hwnd;
     UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
     HWND above = GetWindow(frame, GW_HWNDPREV);
@@ -203,7 +203,7 @@ int ProcessButtonsProcMsg(int index, HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
         return ExecuteSystemCommand(hwnd, index, (int)wParam, SOURCE_BUTTON) == 1;
     case WM_DRAWITEM:
         if (lParam) {
-            DrawButton(Win[index], (const DRAWITEMSTRUCT *)lParam);
+            DrawButton(Tb->Win[index], (const DRAWITEMSTRUCT *)lParam);
             *result = TRUE;
         }
         return 1;
@@ -246,7 +246,7 @@ static bool OnRestackTimer(int index, HWND group, UINT msg, WPARAM wParam)
 // activated, not the group.
 static LRESULT OnMouseActivate(int index, HWND group)
 {
-    HWND frame = Win[index].hwnd;
+    HWND frame = Tb->Win[index].hwnd;
     if (GetForegroundWindow() != frame) {
         SetForegroundWindow(frame);
         // Under Wine the frame is raised above its group as it becomes
@@ -280,8 +280,8 @@ LRESULT CALLBACK SubclassButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
         return IsValidProcCS(old) ? CallWindowProcA(old, hwnd, msg, wParam, lParam)
                                   : DefWindowProcA(hwnd, msg, wParam, lParam);
     LRESULT result = 0;
-    if (OnRestackTimer(index, Win[index].hwndButtons, msg, wParam) ||
-        ProcessButtonsProcMsg(index, Win[index].hwndButtons, msg, wParam, lParam, &result))
+    if (OnRestackTimer(index, Tb->Win[index].hwndButtons, msg, wParam) ||
+        ProcessButtonsProcMsg(index, Tb->Win[index].hwndButtons, msg, wParam, lParam, &result))
         return result;
     if (IsValidProcCS(old))
         return CallWindowProcA(old, hwnd, msg, wParam, lParam);

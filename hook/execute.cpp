@@ -116,7 +116,7 @@ int ExecuteSystemCommand(HWND hwnd, int index, int action, int source)
 {
     if (!IsKnownAction(action))
         return 0;
-    HWND target = index >= 0 ? Win[index].hwnd : hwnd;
+    HWND target = index >= 0 ? Tb->Win[index].hwnd : hwnd;
     LONG style = GetWindowLongA(target, GWL_STYLE);
     switch (action) {
     case ACTION_CLOSE:

@@ -25,7 +25,7 @@ static void ReleaseFrame(HWND hwnd, int index)
     GetMutexCS(&mutex, MUTEX_DESTROYBTNS, DESTROYBTNS_TIMEOUT);   // carries on without it
     if (IsRolledUp(hwnd))
         Rollup(hwnd, TRUE);
-    DestroyButtons(Win[index].hwndButtons);
+    DestroyButtons(Tb->Win[index].hwndButtons);
     FreeWindowIndex(hwnd, FALSE);
     UnregisterClassA(szKovButtons, (HINSTANCE)GetWindowLongPtrA(hwnd, GWLP_HINSTANCE));
     if (mutex)
@@ -43,11 +43,11 @@ static void OnAddButtons(HWND hwnd, int index)
         RECT client;
         GetClientRect(hwnd, &client);
         if (!client.left && !client.top && !client.right && !client.bottom) {
-            Win[index].AddPending = TRUE;
+            Tb->Win[index].AddPending = TRUE;
             return;
         }
     }
-    if (Win[index].hwndButtons) {
+    if (Tb->Win[index].hwndButtons) {
         // A minimized frame's rectangle is its icon's: nothing to measure.
         if (!IsIconic(hwnd))
             RemeasureGroup(hwnd, index);
@@ -58,12 +58,12 @@ static void OnAddButtons(HWND hwnd, int index)
 
 static void OnPositionChanged(HWND hwnd, int index, LPARAM lParam)
 {
-    if (Win[index].AddPending) {
-        Win[index].AddPending = FALSE;
+    if (Tb->Win[index].AddPending) {
+        Tb->Win[index].AddPending = FALSE;
         PostMessageA(hwnd, KM_ADDBUTTONS, (WPARAM)hwnd, 0);
     }
-    if (lParam && Win[index].hwndButtons)
-        PostMessageA(Win[index].hwndButtons, KM_MOVEBUTTONS, (WPARAM)hwnd, 0);
+    if (lParam && Tb->Win[index].hwndButtons)
+        PostMessageA(Tb->Win[index].hwndButtons, KM_MOVEBUTTONS, (WPARAM)hwnd, 0);
 }
 
 // The roll-up's half of the hand-over: the application may keep the frame
@@ -84,14 +84,14 @@ static LRESULT OnGetMinMaxInfo(HWND hwnd, WNDPROC old, BOOL unicode, WPARAM wPar
 
 static void ShowButtonsLater(int index)
 {
-    if (Win[index].hwndButtons)
-        PostMessageA(Win[index].hwndButtons, KM_SHOWBUTTONS, 0, 0);
+    if (Tb->Win[index].hwndButtons)
+        PostMessageA(Tb->Win[index].hwndButtons, KM_SHOWBUTTONS, 0, 0);
 }
 
 // Measured in the frame's own thread, after what changed it is done.
 static void MeasureLater(HWND hwnd, int index)
 {
-    if (Win[index].ButtonsCreated)
+    if (Tb->Win[index].ButtonsCreated)
         PostMessageA(hwnd, KM_ADDBUTTONS, (WPARAM)hwnd, 0);
 }
 
@@ -99,7 +99,7 @@ static void MeasureLater(HWND hwnd, int index)
 // a frame without a group may name its boxes once it has its size.
 static void OnSize(HWND hwnd, int index)
 {
-    const WinRecord &rec = Win[index];
+    const WinRecord &rec = Tb->Win[index];
     ShowButtonsLater(index);
     if (rec.Source != CAPTION_CLASSIC || !rec.hwndButtons)
         MeasureLater(hwnd, index);
@@ -108,8 +108,8 @@ static void OnSize(HWND hwnd, int index)
 // Some programs answer for their caption only once their frame was active.
 static void OnNcActivate(HWND hwnd, int index, WPARAM active)
 {
-    if (active && !Win[index].NcActivated && Win[index].ButtonsCreated) {
-        Win[index].NcActivated = TRUE;
+    if (active && !Tb->Win[index].NcActivated && Tb->Win[index].ButtonsCreated) {
+        Tb->Win[index].NcActivated = TRUE;
         MeasureLater(hwnd, index);
     }
 }
@@ -162,7 +162,7 @@ LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         OnNcActivate(hwnd, index, wParam);
         break;
     case KOV_WM_DPICHANGED:
-        Win[index].Dpi = LOWORD(wParam);
+        Tb->Win[index].Dpi = LOWORD(wParam);
         MeasureLater(hwnd, index);
         break;
     case WM_STYLECHANGED:
@@ -177,8 +177,8 @@ LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         // Under Wine an activated frame may be raised once more afterwards,
         // without a word to its window procedure: a second look puts the
         // group back on top of it.
-        if (LOWORD(wParam) != WA_INACTIVE && Win[index].hwndButtons)
-            RestackLater(index, Win[index].hwndButtons);
+        if (LOWORD(wParam) != WA_INACTIVE && Tb->Win[index].hwndButtons)
+            RestackLater(index, Tb->Win[index].hwndButtons);
         break;
     case WM_GETMINMAXINFO:
         if (lParam)
@@ -196,7 +196,7 @@ LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     default:
         RegisterKovMessages();
         if (msg == DestroyAllBtnsMsg) {
-            ReleaseFrame(Win[index].hwnd, index);
+            ReleaseFrame(Tb->Win[index].hwnd, index);
             return 0;
         }
         break;
@@ -229,24 +229,24 @@ static SHORT MetricAt(const FrameFacts &frame, int index, SHORT captured)
 static void MeasureBorder(WinRecord &rec, const FrameFacts &frame)
 {
     if (frame.dialogFrame) {
-        rec.xLeft = (SHORT)(2 * MetricAt(frame, SM_CXBORDER, cxSysBorder) +
-                            MetricAt(frame, SM_CXDLGFRAME, cxSysDlgFrame));
-        rec.yTop = MetricAt(frame, SM_CYDLGFRAME, cySysDlgFrame);
+        rec.xLeft = (SHORT)(2 * MetricAt(frame, SM_CXBORDER, Tb->cxSysBorder) +
+                            MetricAt(frame, SM_CXDLGFRAME, Tb->cxSysDlgFrame));
+        rec.yTop = MetricAt(frame, SM_CYDLGFRAME, Tb->cySysDlgFrame);
     } else if (frame.style & WS_THICKFRAME) {
-        rec.xLeft = MetricAt(frame, SM_CXFRAME, cxSysFrame);
-        rec.yTop = MetricAt(frame, SM_CYFRAME, cySysFrame);
+        rec.xLeft = MetricAt(frame, SM_CXFRAME, Tb->cxSysFrame);
+        rec.yTop = MetricAt(frame, SM_CYFRAME, Tb->cySysFrame);
     } else {
-        rec.xLeft = MetricAt(frame, SM_CXDLGFRAME, cxSysDlgFrame);
-        rec.yTop = MetricAt(frame, SM_CYDLGFRAME, cySysDlgFrame);
+        rec.xLeft = MetricAt(frame, SM_CXDLGFRAME, Tb->cxSysDlgFrame);
+        rec.yTop = MetricAt(frame, SM_CYDLGFRAME, Tb->cySysDlgFrame);
     }
 }
 
 static void MeasureButtonSize(WinRecord &rec, const FrameFacts &frame)
 {
-    rec.cxButton = frame.tool ? MetricAt(frame, SM_CXSMSIZE, cxSmallTbarBtnSize)
-                              : MetricAt(frame, SM_CXSIZE, cxSysTbarBtnSize);
-    rec.cyButton = frame.tool ? MetricAt(frame, SM_CYSMSIZE, cySmallTbarBtnSize)
-                              : MetricAt(frame, SM_CYSIZE, cySysTbarBtnSize);
+    rec.cxButton = frame.tool ? MetricAt(frame, SM_CXSMSIZE, Tb->cxSmallTbarBtnSize)
+                              : MetricAt(frame, SM_CXSIZE, Tb->cxSysTbarBtnSize);
+    rec.cyButton = frame.tool ? MetricAt(frame, SM_CYSMSIZE, Tb->cySmallTbarBtnSize)
+                              : MetricAt(frame, SM_CYSIZE, Tb->cySysTbarBtnSize);
 }
 
 // Space the frame's own boxes take at the right end of the caption, as the
@@ -379,9 +379,9 @@ static bool MeasureFrame(HWND hwnd, WinRecord &rec, FrameFacts &frame)
     else
         rec.xLeft += EdgeOffset(Sh->Op.EdgeOffsetLeft, hwnd);
     if (frame.style & WS_SYSMENU) {
-        rec.xLeft += MetricAt(frame, SM_CXSIZE, sysmenuWidth);
+        rec.xLeft += MetricAt(frame, SM_CXSIZE, Tb->sysmenuWidth);
         if ((frame.style & WS_THICKFRAME) || frame.dialogFrame)
-            rec.xLeft += MetricAt(frame, SM_CYBORDER, cySysBorder);
+            rec.xLeft += MetricAt(frame, SM_CYBORDER, Tb->cySysBorder);
     }
     rec.nButtons = CountButtons(frame);
     return true;
@@ -454,7 +454,7 @@ int AddKovButtons(HWND hwnd, int index)
     if (!hwnd)
         return -1;
     HWND focus = GetFocus();
-    WinRecord &rec = Win[index];
+    WinRecord &rec = Tb->Win[index];
     if (!IsOnlyCaption(GetWindowLongA(hwnd, GWL_STYLE)))
         return -1;
     rec.ButtonsCreated = TRUE;
@@ -494,7 +494,7 @@ int AddKovButtons(HWND hwnd, int index)
 // and size, with the buttons it has.
 static void RemeasureGroup(HWND hwnd, int index)
 {
-    WinRecord &rec = Win[index];
+    WinRecord &rec = Tb->Win[index];
     HWND group = rec.hwndButtons;
     const WinRecord before = rec;
     SHORT oldCx = rec.cxButton > 0 ? rec.cxButton : 1;
@@ -530,6 +530,6 @@ int DestroyButtons(HWND hwndButtons)
     if (OwnFrame *own = OwnGroupCS(hwndButtons))
         ForgetOwnGroup(own);
     int result = DestroyWindow(hwndButtons);
-    Win[index].hwndButtons = 0;
+    Tb->Win[index].hwndButtons = 0;
     return result;
 }

@@ -52,18 +52,18 @@ int WINAPI HookInstalled(void)
 
 static void CaptureMetrics(void)
 {
-    sysmenuWidth = cxSysTbarBtnSize = (SHORT)GetSystemMetrics(SM_CXSIZE);
-    sysmenuHeight = cySysTbarBtnSize = (SHORT)GetSystemMetrics(SM_CYSIZE);
-    cxSysBorder = (SHORT)GetSystemMetrics(SM_CXBORDER);
-    cySysBorder = (SHORT)GetSystemMetrics(SM_CYBORDER);
-    cxSysFrame = (SHORT)GetSystemMetrics(SM_CXFRAME);
-    cySysFrame = (SHORT)GetSystemMetrics(SM_CYFRAME);
-    cxSysDlgFrame = (SHORT)GetSystemMetrics(SM_CXDLGFRAME);
-    cySysDlgFrame = (SHORT)GetSystemMetrics(SM_CYDLGFRAME);
-    cxSmallTbarBtnSize = (SHORT)GetSystemMetrics(SM_CXSMSIZE);
-    cySmallTbarBtnSize = (SHORT)GetSystemMetrics(SM_CYSMSIZE);
-    cySysMin = (SHORT)GetSystemMetrics(SM_CYMIN);
-    screenWidth = (SHORT)GetSystemMetrics(SM_CXSCREEN);
+    Tb->sysmenuWidth = Tb->cxSysTbarBtnSize = (SHORT)GetSystemMetrics(SM_CXSIZE);
+    Tb->sysmenuHeight = Tb->cySysTbarBtnSize = (SHORT)GetSystemMetrics(SM_CYSIZE);
+    Tb->cxSysBorder = (SHORT)GetSystemMetrics(SM_CXBORDER);
+    Tb->cySysBorder = (SHORT)GetSystemMetrics(SM_CYBORDER);
+    Tb->cxSysFrame = (SHORT)GetSystemMetrics(SM_CXFRAME);
+    Tb->cySysFrame = (SHORT)GetSystemMetrics(SM_CYFRAME);
+    Tb->cxSysDlgFrame = (SHORT)GetSystemMetrics(SM_CXDLGFRAME);
+    Tb->cySysDlgFrame = (SHORT)GetSystemMetrics(SM_CYDLGFRAME);
+    Tb->cxSmallTbarBtnSize = (SHORT)GetSystemMetrics(SM_CXSMSIZE);
+    Tb->cySmallTbarBtnSize = (SHORT)GetSystemMetrics(SM_CYSMSIZE);
+    Tb->cySysMin = (SHORT)GetSystemMetrics(SM_CYMIN);
+    Tb->screenWidth = (SHORT)GetSystemMetrics(SM_CXSCREEN);
     HDC screen = GetDC(NULL);
     Sh->ScreenDpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
     if (screen)
@@ -112,7 +112,7 @@ static void RemoveHooks(void)
         handle = 0;
     }
     RemoveThreadHooks();
-    ThreadMode = 0;
+    Tb->ThreadMode = 0;
 }
 
 // Offers every window its buttons, and the taskbar its subclass once the
@@ -175,7 +175,7 @@ static int Install(HWND hwndMain, int isDBCS, int debugLevel, bool perThread)
         Sh->hwndKov = hwndMain;
     SweepDeadRecords();   // left by programs that ended while an earlier kovw ran
     CaptureMetrics();
-    IsShutdown = 0;
+    Tb->IsShutdown = 0;
     if (!perThread)
         Sh->hwndShutdownManager = 0;   // found again by the offer to every window
 
@@ -271,20 +271,20 @@ int WINAPI FreeKovHook(BOOL force)
         SendMessageTimeoutA(Sh->hwndShutdownManager, taskbarInit, 0, 0, SMTO_ABORTIFHUNG,
                             RELEASE_WAIT_MS, &result);
     }
-    IsShutdown = 1;
+    Tb->IsShutdown = 1;
     // A window that is gone cannot be asked about, nor release itself.
     SweepDeadRecords();
 
     // The user is asked once, whichever side's release comes first: the
     // answer Yes holds for the other side's (ReleaseOverride).
     for (int i = 0; i < WIN_TABLE_SIZE; i++) {
-        HWND hwnd = Win[i].hwnd;
+        HWND hwnd = Tb->Win[i].hwnd;
         if (!hwnd)
             continue;
         if (!IsWindowEnabled(hwnd) && !force && !Sh->ReleaseOverride) {
             if (!AskReleaseDisabled(hwnd)) {
                 // kovw stays: what this attempt released is dressed again.
-                IsShutdown = 0;
+                Tb->IsShutdown = 0;
                 OfferAllWindows();
                 return 0;
             }
@@ -295,8 +295,8 @@ int WINAPI FreeKovHook(BOOL force)
 
     RemoveHooks();
     FreeWindowIndex(0, TRUE);
-    IsShutdown = 0;
-    if (HookedWindowCnt > 0)
+    Tb->IsShutdown = 0;
+    if (Tb->HookedWindowCnt > 0)
         MessageBeep(0xFFFFFFFF);
     if ((UINT_PTR)hiKovDll > 32)
         FreeLibrary(hiKovDll);
@@ -329,7 +329,7 @@ int IsException(HWND hwnd)
 
 int CreateSubclassing(HWND hwnd, BOOL isNew)
 {
-    if (IsShutdown)
+    if (Tb->IsShutdown)
         return 0;
     if (isNew)
         Sh->hwndSnapNewWindow = hwnd;

@@ -14,12 +14,12 @@
 BOOL IsRolledUp(HWND hwnd)
 {
     int index = GetWindowIndex(hwnd);
-    return index >= 0 && Win[index].cyUnrolled != 0;
+    return index >= 0 && Tb->Win[index].cyUnrolled != 0;
 }
 
 static int RolledUpHeight(const WinRecord &rec)
 {
-    return sysmenuHeight + 2 * rec.yTop;
+    return Tb->sysmenuHeight + 2 * rec.yTop;
 }
 
 int Rollup(HWND hwnd, BOOL noActivate)
@@ -27,7 +27,7 @@ int Rollup(HWND hwnd, BOOL noActivate)
     int index = GetWindowIndex(hwnd);
     if (index < 0)
         return 0;
-    WinRecord &rec = Win[index];
+    WinRecord &rec = Tb->Win[index];
     RECT rc;
     GetWindowRect(hwnd, &rc);
     int height = rc.bottom - rc.top, width = rc.right - rc.left;
@@ -36,7 +36,7 @@ int Rollup(HWND hwnd, BOOL noActivate)
     // A rolled window the user has enlarged since counts as unrolled: it is
     // rolled up again and its new height is the one to restore.
     bool rolled = rec.cyUnrolled && abs(height - rec.cyRolled) <= ROLLED_SLACK;
-    if (!rolled && height > rolledHeight && height > cySysMin) {
+    if (!rolled && height > rolledHeight && height > Tb->cySysMin) {
         rec.cyUnrolled = (SHORT)height;
         rec.cxRolled = (SHORT)width;
         newHeight = rolledHeight;
@@ -63,23 +63,23 @@ int Rollup(HWND hwnd, BOOL noActivate)
 void RollupTable(HWND source, BOOL rolledUp)
 {
     for (int i = 0; i < WIN_TABLE_SIZE; i++) {
-        HWND hwnd = Win[i].hwnd;
+        HWND hwnd = Tb->Win[i].hwnd;
         if (!hwnd)
             continue;
         if (hwnd == source) {
             if (rolledUp)
-                Win[i].RolledByAll = TRUE;
+                Tb->Win[i].RolledByAll = TRUE;
             continue;
         }
         if (!IsWindowVisible(hwnd) || IsIconic(hwnd))
             continue;
         if (IsOldShell() && hwnd == Sh->hwndShutdownManager)
             continue;
-        bool rolled = Win[i].cyUnrolled != 0;
+        bool rolled = Tb->Win[i].cyUnrolled != 0;
         if (rolledUp && !rolled) {
-            Win[i].RolledByAll = TRUE;
+            Tb->Win[i].RolledByAll = TRUE;
             Rollup(hwnd, TRUE);
-        } else if (!rolledUp && rolled && Win[i].RolledByAll) {
+        } else if (!rolledUp && rolled && Tb->Win[i].RolledByAll) {
             Rollup(hwnd, TRUE);
         }
     }

@@ -1,43 +1,19 @@
-// The shared section, the per-process data, the window table and the small
+// The mappings, the per-process data, the window table and the small
 // helpers that are safe to call from any process.
 #include "share.h"
 #include "../common/strutil.h"
 #include "debuglog.h"
 
-// Every variable below lives in MY_SHARE, which the loader maps once for all
-// processes that load this file. Each needs an initialiser or the compiler
-// moves it to .bss; no_reorder keeps the section in declaration order.
-#define SHARED __attribute__((section("MY_SHARE"), shared, no_reorder))
-
-WinRecord     Win[WIN_TABLE_SIZE] SHARED = {};
-int   HookedWindowCnt SHARED = 0;
-SHORT cxSysBorder SHARED = 0;
-SHORT cySysBorder SHARED = 0;
-SHORT cxSysFrame SHARED = 0;
-SHORT cySysFrame SHARED = 0;
-SHORT cxSysDlgFrame SHARED = 0;
-SHORT cySysDlgFrame SHARED = 0;
-SHORT cxSysTbarBtnSize SHARED = 0;
-SHORT cySysTbarBtnSize SHARED = 0;
-SHORT cxSmallTbarBtnSize SHARED = 0;
-SHORT cySmallTbarBtnSize SHARED = 0;
-SHORT cySysMin SHARED = 0;
-SHORT sysmenuWidth SHARED = 0;
-SHORT sysmenuHeight SHARED = 0;
-SHORT screenWidth SHARED = 0;
-HMENU hwndKovTaskListMenu SHARED = 0;
-HWND  hwndSwitchHwnd[TASKLIST_MAX_ENTRIES] SHARED = {};
-// Kept under their exported names; Kov's own records of both moved to the
-// desktop-wide mapping, which programs of both architectures share.
-UnMinAllRecord _UnMinAll SHARED = {};   // extern "C" through kovhook.h
-int   _SuspendKovTemp SHARED = 0;       // extern "C" through kovhook.h
-int   IsShutdown SHARED = 0;
-HMODULE hiKovDll SHARED = 0;
-ThreadHookSet ThreadHooks[THREAD_HOOKS_MAX] SHARED = {};
-int   ThreadMode SHARED = 0;
+// The exports of these names are kept for programs that bind to them; Kov's
+// own records of both live in the desktop-wide mapping.
+UnMinAllRecord _UnMinAll = {};   // extern "C" through kovhook.h
+int   _SuspendKovTemp = 0;       // extern "C" through kovhook.h
 
 // Per-process data.
 int      KovIsHooked = 0;
+HMODULE  hiKovDll = 0;
+HMENU    hwndKovTaskListMenu = 0;
+HWND     hwndSwitchHwnd[TASKLIST_MAX_ENTRIES] = {};
 HOOKPROC NewCBTProc = 0, NewGetMsgProc = 0, NewMouseProc = 0, NewSysMsgProc = 0;
 const char *szKovButtons = KOV_BUTTONS_CLASS;
 HINSTANCE hInstKovDll = 0;
@@ -57,7 +33,7 @@ static DWORD LastAttempt;
 static HANDLE Mapping;
 #define ATTACH_RETRY_MS 1000
 
-// "Local\KovShared2-<desktop>": a second desktop, or (where the system has
+// "Local\KovShared3-<desktop>": a second desktop, or (where the system has
 // sessions, Windows 2000 on) a second user's session, has a Kov of its own,
 // and a Kov of another layout a record of its own, so that an upgrade starts
 // while programs still hold the old one. Windows 95 has no desktop objects to
@@ -87,6 +63,76 @@ static bool Matches(const KovShared *view)
     return view->Version == KOV_SHARED_VERSION && view->Size == sizeof(KovShared);
 }
 
+// This architecture's tables: until the mapping is found, this process's own.
+static KovTable DormantTable;
+KovTable *Tb = &DormantTable;
+static HANDLE TableMapping;
+
+// A mapping of Kov's name (create: made when there is none), the user's own,
+// with a view of size bytes; a SHARED_* result.
+static int OpenMapping(const char *name, DWORD size, bool create, HANDLE *mapping, void **view, bool *fresh)
+{
+    HANDLE handle;
+    DWORD error;
+    if (create) {
+        SECURITY_ATTRIBUTES sa;
+        KovObjectSecurity(&sa);
+        handle = CreateFileMappingA(INVALID_HANDLE_VALUE, sa.lpSecurityDescriptor ? &sa : NULL, PAGE_READWRITE,
+                                    0, size, name);
+        error = GetLastError();
+        LocalFree(sa.lpSecurityDescriptor);
+    } else {
+        handle = OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, name);
+        error = ERROR_ALREADY_EXISTS;
+    }
+    if (!handle)
+        return create ? SHARED_CANNOT_CREATE : SHARED_MISSING;
+    *fresh = error != ERROR_ALREADY_EXISTS;
+    if (!*fresh && !KovIsOwnObject(handle)) {
+        CloseHandle(handle);
+        return SHARED_NOT_OWN;
+    }
+    // A mapping of another layout may be smaller than ours: then no view.
+    *view = MapViewOfFile(handle, FILE_MAP_ALL_ACCESS, 0, 0, size);
+    if (!*view) {
+        CloseHandle(handle);
+        return SHARED_OTHER_LAYOUT;
+    }
+    *mapping = handle;
+    return SHARED_OPEN;
+}
+
+static void CloseMapping(HANDLE mapping, void *view)
+{
+    UnmapViewOfFile(view);
+    CloseHandle(mapping);
+}
+
+// The table is made by whichever program of this architecture comes first,
+// the controller or a host: all zeros until its head is written, and two
+// that come at once write the same head.
+static int OpenTable(HANDLE *mapping, KovTable **table)
+{
+    char name[KOV_SHARED_NAME_SIZE];
+    KovObjectName(name, sizeof(name), KOV_TABLE_NAME, TRUE);
+    void *view;
+    bool fresh;
+    int status = OpenMapping(name, sizeof(KovTable), true, mapping, &view, &fresh);
+    if (status != SHARED_OPEN)
+        return status;
+    KovTable *t = (KovTable *)view;
+    if (!t->Version && !t->Size) {
+        t->Size = sizeof(KovTable);
+        t->Version = KOV_SHARED_VERSION;
+    }
+    if (t->Version != KOV_SHARED_VERSION || t->Size != sizeof(KovTable)) {
+        CloseMapping(*mapping, view);
+        return SHARED_OTHER_LAYOUT;
+    }
+    *table = t;
+    return SHARED_OPEN;
+}
+
 // create: the main controller makes the mapping (or takes the one programs
 // still hold from an earlier run); otherwise only an existing one is opened.
 int WINAPI OpenKovShared(int create)
@@ -95,30 +141,32 @@ int WINAPI OpenKovShared(int create)
         return Matches(Sh) ? SHARED_OPEN : SHARED_OTHER_LAYOUT;
     char name[KOV_SHARED_NAME_SIZE];
     KovObjectName(name, sizeof(name), KOV_SHARED_NAME, TRUE);
-    HANDLE mapping = create ? CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE, 0,
-                                                 sizeof(KovShared), name)
-                            : OpenFileMappingA(FILE_MAP_ALL_ACCESS, FALSE, name);
-    if (!mapping)
-        return create ? SHARED_CANNOT_CREATE : SHARED_MISSING;
-    bool fresh = create && GetLastError() != ERROR_ALREADY_EXISTS;
-    // A mapping of another layout may be smaller than ours: then no view.
-    KovShared *view = (KovShared *)MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(KovShared));
-    if (!view) {
-        CloseHandle(mapping);
-        return SHARED_OTHER_LAYOUT;
-    }
+    HANDLE mapping, tableMapping;
+    void *found;
+    bool fresh;
+    int status = OpenMapping(name, sizeof(KovShared), create != 0, &mapping, &found, &fresh);
+    if (status != SHARED_OPEN)
+        return status;
+    KovShared *view = (KovShared *)found;
     if (fresh) {
         view->Suspend = 1;
         view->Size = sizeof(KovShared);
         view->Version = KOV_SHARED_VERSION;
     }
     if (!Matches(view)) {
-        UnmapViewOfFile(view);
-        CloseHandle(mapping);
+        CloseMapping(mapping, view);
         return SHARED_OTHER_LAYOUT;
     }
-    // The handle stays open for the process's life: under Wine a view alone
+    KovTable *table;
+    status = OpenTable(&tableMapping, &table);
+    if (status != SHARED_OPEN) {
+        CloseMapping(mapping, view);
+        return status;
+    }
+    // The handles stay open for the process's life: under Wine a view alone
     // does not keep the name, by which the others find the mapping.
+    Tb = table;
+    TableMapping = tableMapping;
     Sh = view;
     Mapping = mapping;
     DebugLevelCS = Sh->DebugLevel;
@@ -130,10 +178,17 @@ void DetachSharedCS(void)
     if (Sh == &Dormant)
         return;
     KovShared *view = Sh;
+    KovTable *table = Tb;
     Sh = &Dormant;
-    UnmapViewOfFile(view);
-    CloseHandle(Mapping);
-    Mapping = NULL;
+    Tb = &DormantTable;
+    CloseMapping(Mapping, view);
+    CloseMapping(TableMapping, table);
+    Mapping = TableMapping = NULL;
+}
+
+KovTable *WINAPI GetKovTable(void)
+{
+    return IsAttachedCS() ? Tb : NULL;
 }
 
 void AttachSharedCS(void)
@@ -198,7 +253,7 @@ static int LastIndex = -1;
 int FindWindowIndexCS(HWND hwnd)
 {
     int last = LastIndex;
-    if (last >= 0 && hwnd && Win[last].hwnd == hwnd)
+    if (last >= 0 && hwnd && Tb->Win[last].hwnd == hwnd)
         return last;
     int index = GetWindowIndex(hwnd);
     if (index >= 0)
@@ -211,7 +266,7 @@ int GetWindowIndex(HWND hwnd)
     if (!hwnd)
         return -1;
     for (int i = 0; i < WIN_TABLE_SIZE; i++)
-        if (Win[i].hwnd == hwnd)
+        if (Tb->Win[i].hwnd == hwnd)
             return i;
     return -1;
 }
@@ -222,9 +277,9 @@ int GetButtonWindowIndex(HWND hwnd, BOOL orParent)
         return -1;
     HWND parent = orParent ? GetParent(hwnd) : 0;
     for (int i = 0; i < WIN_TABLE_SIZE; i++) {
-        if (!Win[i].hwnd || !Win[i].hwndButtons)
+        if (!Tb->Win[i].hwnd || !Tb->Win[i].hwndButtons)
             continue;
-        if (Win[i].hwndButtons == hwnd || (parent && Win[i].hwndButtons == parent))
+        if (Tb->Win[i].hwndButtons == hwnd || (parent && Tb->Win[i].hwndButtons == parent))
             return i;
     }
     return -1;
@@ -232,15 +287,15 @@ int GetButtonWindowIndex(HWND hwnd, BOOL orParent)
 
 static void ReleaseRecord(int index)
 {
-    ZeroMemory(&Win[index], sizeof(Win[index]));
-    if (HookedWindowCnt > 0)
-        HookedWindowCnt--;
+    ZeroMemory(&Tb->Win[index], sizeof(Tb->Win[index]));
+    if (Tb->HookedWindowCnt > 0)
+        Tb->HookedWindowCnt--;
 }
 
 static void SweepLocked(void)
 {
     for (int i = 0; i < WIN_TABLE_SIZE; i++)
-        if (Win[i].hwnd && !IsWindow(Win[i].hwnd))
+        if (Tb->Win[i].hwnd && !IsWindow(Tb->Win[i].hwnd))
             ReleaseRecord(i);
 }
 
@@ -267,7 +322,7 @@ int AllocWindowIndex(HWND hwnd, int *index)
     if (old >= 0) {
         // Taken over afresh: its group goes first (this is the frame's own
         // thread), or it would stay on the screen, dead.
-        DestroyButtons(Win[old].hwndButtons);
+        DestroyButtons(Tb->Win[old].hwndButtons);
         FreeWindowIndex(hwnd, FALSE);
     }
     // A record left behind by a window that is gone is free again; keeping it
@@ -275,20 +330,20 @@ int AllocWindowIndex(HWND hwnd, int *index)
     SweepLocked();
     int free = -1;
     for (int i = 0; i < WIN_TABLE_SIZE && free < 0; i++)
-        if (!Win[i].hwnd)
+        if (!Tb->Win[i].hwnd)
             free = i;
     if (free < 0) {
         ReleaseMutexCS(mutex);
         return -1;
     }
-    HookedWindowCnt++;
-    ZeroMemory(&Win[free], sizeof(Win[free]));
+    Tb->HookedWindowCnt++;
+    ZeroMemory(&Tb->Win[free], sizeof(Tb->Win[free]));
     if (!ChainFrame(hwnd)) {
-        HookedWindowCnt--;
+        Tb->HookedWindowCnt--;
         ReleaseMutexCS(mutex);
         return -1;
     }
-    Win[free].hwnd = hwnd;
+    Tb->Win[free].hwnd = hwnd;
     *index = free;
     ReleaseMutexCS(mutex);
     return 0;
@@ -301,13 +356,13 @@ int AllocWindowIndex(HWND hwnd, int *index)
 static void ForceReleaseAll()
 {
     for (int i = 0; i < WIN_TABLE_SIZE; i++) {
-        HWND hwnd = Win[i].hwnd;
+        HWND hwnd = Tb->Win[i].hwnd;
         if (!hwnd)
             continue;
         if (IsWindow(hwnd)) {
             if (!UnchainFrame(hwnd))
                 continue;
-            DestroyButtons(Win[i].hwndButtons);
+            DestroyButtons(Tb->Win[i].hwndButtons);
         }
         ReleaseRecord(i);
     }

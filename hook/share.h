@@ -63,16 +63,15 @@ struct SCROLLCACHE {
 //   hwndTrapRollup, hwndTrapWMsize set by the rolling thread, read by the frame's
 //   DoubleClickTime, DebugLevel, IsDBCS, WinMajorVer, WinMinorVer, ScreenDpi
 //                                  the system as the main controller sees it
-// Per architecture (this library's shared section): what concerns only the
-// windows of one architecture. Never a code address: any program the library
-// enters can write it, and would have every dressed program call its code.
+// Per architecture (KovTable below, "Tb->"; a mapping of the session and
+// desktop too): what concerns only the windows of one architecture. Never a
+// code address: any program the library enters can write it, and would have
+// every dressed program call its code.
 //   Win[], HookedWindowCnt         the frames and their groups
-//   hiKovDll, IsShutdown           this side's library handle and release
+//   IsShutdown                     this side's release
 //   ThreadHooks[], ThreadMode      the companion's hooks per thread, removable
 //                                  after a kill
 //   metrics (cxSysBorder ...)      captured by each side's install (the same values)
-//   hwndKovTaskListMenu, hwndSwitchHwnd[]
-//                                  made and read in the thread that shows the menu
 // Per process: below, among them every procedure our subclasses pass
 // messages on to (the frames', the system button groups', the taskbar's):
 // each subclass runs in the window's own process, and so does its release.
@@ -88,18 +87,6 @@ bool IsAttachedCS(void);
 // program holds any more goes, with whatever a crashed run left in it.
 void DetachSharedCS(void);
 
-// --- Shared section (one copy per architecture) ---
-extern WinRecord     Win[WIN_TABLE_SIZE];
-extern int   HookedWindowCnt;
-extern SHORT cxSysBorder, cySysBorder, cxSysFrame, cySysFrame;
-extern SHORT cxSysDlgFrame, cySysDlgFrame, cxSysTbarBtnSize, cySysTbarBtnSize;
-extern SHORT cxSmallTbarBtnSize, cySmallTbarBtnSize, cySysMin;
-extern SHORT sysmenuWidth, sysmenuHeight, screenWidth;
-extern HMENU hwndKovTaskListMenu;
-extern HWND  hwndSwitchHwnd[TASKLIST_MAX_ENTRIES];
-extern int   IsShutdown;
-extern HMODULE hiKovDll;
-
 // The companion's hooks, one set per thread of its architecture (threads.cpp).
 #define THREAD_HOOKS_MAX 128
 struct ThreadHookSet {
@@ -107,8 +94,33 @@ struct ThreadHookSet {
     HHOOK hooks[KOV_HOOK_COUNT];
     BOOL  seen;  // at the last look at the desktop's windows
 };
-extern ThreadHookSet ThreadHooks[THREAD_HOOKS_MAX];
-extern int   ThreadMode;   // this architecture hooks per thread (the companion's)
+
+// --- Per architecture: this architecture's tables, a named mapping of the
+// session and desktop like the desktop-wide record, so that a Kov of another
+// user or desktop never meets them. Native layout: only programs of this
+// architecture map it. Never NULL: a table of this process's own until the
+// mapping is found. ---
+#define KOV_TABLE_NAME "KovTable-" KOV_ARCH_TEXT "-"   // then the layout's version
+struct KovTable {
+    uint32_t Version;
+    uint32_t Size;
+    int   HookedWindowCnt;
+    int   IsShutdown;   // this side's release is under way
+    int   ThreadMode;   // this architecture hooks per thread (the companion's)
+    SHORT cxSysBorder, cySysBorder, cxSysFrame, cySysFrame;
+    SHORT cxSysDlgFrame, cySysDlgFrame, cxSysTbarBtnSize, cySysTbarBtnSize;
+    SHORT cxSmallTbarBtnSize, cySmallTbarBtnSize, cySysMin;
+    SHORT sysmenuWidth, sysmenuHeight, screenWidth;
+    ThreadHookSet ThreadHooks[THREAD_HOOKS_MAX];
+    WinRecord Win[WIN_TABLE_SIZE];
+};
+extern KovTable *Tb;
+
+// Per process, too: made and read in the thread that shows the task list.
+extern HMENU hwndKovTaskListMenu;
+extern HWND  hwndSwitchHwnd[TASKLIST_MAX_ENTRIES];
+extern HMODULE hiKovDll;   // a controller's handle on this library
+
 void FollowThreadsFrom(HWND controller);
 void RemoveThreadHooks(void);
 

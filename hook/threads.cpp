@@ -19,7 +19,7 @@ static int ForeignCount;
 static int FindThread(DWORD tid)
 {
     for (int i = 0; i < THREAD_HOOKS_MAX; i++)
-        if (ThreadHooks[i].tid == tid)
+        if (Tb->ThreadHooks[i].tid == tid)
             return i;
     return -1;
 }
@@ -67,25 +67,25 @@ static bool HookThread(DWORD tid)
                                {WH_GETMESSAGE, GetMsgHookProc},
                                {WH_MOUSE, MouseHookProc},
                                {WH_MSGFILTER, SysMsgHookProc}};   // the thread's own filter
-    ThreadHooks[slot].tid = tid;
+    Tb->ThreadHooks[slot].tid = tid;
     for (int i = 0; i < KOV_HOOK_COUNT; i++)
-        ThreadHooks[slot].hooks[i] = SetWindowsHookExA(kinds[i].type, kinds[i].proc, hiKovDll, tid);
-    ThreadHooks[slot].seen = TRUE;
+        Tb->ThreadHooks[slot].hooks[i] = SetWindowsHookExA(kinds[i].type, kinds[i].proc, hiKovDll, tid);
+    Tb->ThreadHooks[slot].seen = TRUE;
     return true;
 }
 
 static void UnhookThread(int slot)
 {
-    for (HHOOK hook : ThreadHooks[slot].hooks)
+    for (HHOOK hook : Tb->ThreadHooks[slot].hooks)
         if (hook)
             UnhookWindowsHookEx(hook);
-    ZeroMemory(&ThreadHooks[slot], sizeof(ThreadHooks[slot]));
+    ZeroMemory(&Tb->ThreadHooks[slot], sizeof(Tb->ThreadHooks[slot]));
 }
 
 void RemoveThreadHooks(void)
 {
     for (int i = 0; i < THREAD_HOOKS_MAX; i++)
-        if (ThreadHooks[i].tid)
+        if (Tb->ThreadHooks[i].tid)
             UnhookThread(i);
 }
 
@@ -113,7 +113,7 @@ static BOOL CALLBACK FollowWindow(HWND hwnd, LPARAM)
     DWORD pid = 0, tid = GetWindowThreadProcessId(hwnd, &pid);
     int slot = FindThread(tid);
     if (slot >= 0) {
-        ThreadHooks[slot].seen = TRUE;
+        Tb->ThreadHooks[slot].seen = TRUE;
         return TRUE;
     }
     if (IsForeignThread(tid) || pid == GetCurrentProcessId() || !RunsOurArchitecture(pid)) {
@@ -129,15 +129,15 @@ static BOOL CALLBACK FollowWindow(HWND hwnd, LPARAM)
 // window left (a thread that ended has taken its hooks with it).
 void WINAPI FollowKovThreads(void)
 {
-    if (!ThreadMode)
+    if (!Tb->ThreadMode)
         return;
     for (int i = 0; i < THREAD_HOOKS_MAX; i++)
-        ThreadHooks[i].seen = FALSE;
+        Tb->ThreadHooks[i].seen = FALSE;
     EnumWindows(FollowWindow, 0);
     for (int i = 0; i < THREAD_HOOKS_MAX; i++) {
         bool windows = false;
-        DWORD tid = ThreadHooks[i].tid;
-        if (tid && !ThreadHooks[i].seen && tid != GetCurrentThreadId() &&
+        DWORD tid = Tb->ThreadHooks[i].tid;
+        if (tid && !Tb->ThreadHooks[i].seen && tid != GetCurrentThreadId() &&
             (EnumThreadWindows(tid, AnyWindow, (LPARAM)&windows), !windows))
             UnhookThread(i);
     }
@@ -145,7 +145,7 @@ void WINAPI FollowKovThreads(void)
 
 void FollowThreadsFrom(HWND controller)
 {
-    ThreadMode = 1;
+    Tb->ThreadMode = 1;
     // Its own thread too: what comes to its window is handled by the hooks.
     HookThread(GetWindowThreadProcessId(controller, NULL));
     FollowKovThreads();

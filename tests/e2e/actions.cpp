@@ -50,7 +50,7 @@ TEST_CASE("rolling a window up and down")
     HWND frame = desk.Probe("--rect 120,130,420,400 --keep");
     REQUIRE(desk.Group(frame));
     volatile WinRecord &rec = desk.Rec(frame);
-    const int rolled = desk.At(sysmenuHeight) + 2 * rec.yTop;   // sysmenuHeight and the frame
+    const int rolled = desk.tb->sysmenuHeight + 2 * rec.yTop;   // sysmenuHeight and the frame
     auto isRolled = [&] { return Height(frame) >= rolled && Height(frame) <= rolled + 2; };
     // With windows of their own, the window manager's answer to a resize can come after the next one and put the old
     // size back: a user never rolls that fast, so each roll waits until the size has held for a moment.

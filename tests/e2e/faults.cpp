@@ -36,15 +36,15 @@ TEST_CASE("programs that crash leave nothing behind: no question, no full table"
         crash();
     CHECK(desk.CloseKovw() == 0);   // not a word about the windows that are gone
     REQUIRE(desk.StartKovw());
-    CHECK(desk.At(HookedWindowCnt) == 1);   // kovw's own window
+    CHECK(desk.tb->HookedWindowCnt == 1);   // kovw's own window
     crash();   // its record is dead when the table fills up
     std::vector<HWND> many = desk.Probes("--count 130 --rect 10,10,200,100", 130);
-    REQUIRE(WaitFor([&] { return desk.At(HookedWindowCnt) == WIN_TABLE_SIZE; }));
+    REQUIRE(WaitFor([&] { return desk.tb->HookedWindowCnt == WIN_TABLE_SIZE; }));
     for (int i = 0; i < WIN_TABLE_SIZE; i++)
         CHECK(IsWindow(desk.win[i].hwnd));
     for (HWND hwnd : many)
         PostMessageA(hwnd, WM_CLOSE, 0, 0);
-    REQUIRE(WaitFor([&] { return desk.At(HookedWindowCnt) == 1; }));
+    REQUIRE(WaitFor([&] { return desk.tb->HookedWindowCnt == 1; }));
     many = desk.Probes("--count 100 --rect 10,10,300,100", 100);
     for (HWND hwnd : many)
         CHECK(desk.Group(hwnd));

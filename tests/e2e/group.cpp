@@ -151,9 +151,9 @@ TEST_CASE("the group follows its frame")
     CHECK(WaitFor([&] { return !IsWindowVisible(group); }));
     ShowWindow(frame, SW_RESTORE);
     CHECK(WaitFor([&] { return IsWindowVisible(group) && GetWindow(frame, GW_HWNDPREV) == group; }));
-    int count = desk.At(HookedWindowCnt);
+    int count = desk.tb->HookedWindowCnt;
     PostMessageA(frame, WM_CLOSE, 0, 0);
-    CHECK((WaitFor([&] { return !IsWindow(group) && desk.Index(frame) < 0; }) && desk.At(HookedWindowCnt) == count - 1));
+    CHECK((WaitFor([&] { return !IsWindow(group) && desk.Index(frame) < 0; }) && desk.tb->HookedWindowCnt == count - 1));
 }
 
 TEST_CASE("frames that get their group later, or never")

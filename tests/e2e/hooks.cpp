@@ -20,7 +20,7 @@ TEST_CASE("enabling takes over visible captioned windows, every new one, and no 
     HWND exempt = desk.Probe("", excepted);
     for (HWND hwnd : {hidden, popup, old, exempt})
         CHECK((Ping(hwnd) && Ask(hwnd, Q_SUBCLASSED) == 0 && desk.Index(hwnd) < 0));
-    CHECK(desk.At(HookedWindowCnt) == 3);   // kovw's own window too
+    CHECK(desk.tb->HookedWindowCnt == 3);   // kovw's own window too
 
     // Suspended, the hooks stay but do nothing; the menu bar offers Enable.
     uint32_t cbt = desk.sh->Hooks[KOV_ARCH_SLOT][HOOK_CBT];
@@ -81,12 +81,12 @@ TEST_CASE("closing with disabled windows asks once; No keeps kovw running")
         Press(box, answer);
         if (answer == IDNO) {
             REQUIRE(desk.Settle());
-            CHECK((desk.sh->Hooks[KOV_ARCH_SLOT][HOOK_CBT] && desk.At(IsShutdown) == 0 && Taken(desk, windows[0])));
+            CHECK((desk.sh->Hooks[KOV_ARCH_SLOT][HOOK_CBT] && desk.tb->IsShutdown == 0 && Taken(desk, windows[0])));
             CHECK(WaitFor([&] { return desk.Index(desk.main) >= 0; }));   // dressed again
         }
     }
     REQUIRE(desk.CloseKovw(false) == 0);
     for (HWND hwnd : windows)
         CHECK((Ask(hwnd, Q_SUBCLASSED) == 0 && desk.Index(hwnd) < 0));
-    CHECK((desk.At(HookedWindowCnt) == 0 && !desk.sh->Hooks[KOV_ARCH_SLOT][HOOK_CBT]));
+    CHECK((desk.tb->HookedWindowCnt == 0 && !desk.sh->Hooks[KOV_ARCH_SLOT][HOOK_CBT]));
 }

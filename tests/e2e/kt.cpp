@@ -349,10 +349,6 @@ Desk::Desk(const std::string &options, const std::string &args, bool start)
     char loaded[MAX_PATH] = "";
     GetModuleFileNameA(lib, loaded, sizeof(loaded));
     REQUIRE_MESSAGE(!_stricmp(loaded, Path(KOVHOOK).c_str()), "another copy: " << loaded);
-    // This program holds the same objects, so the same layout, as the
-    // library: its section is ours shifted; the exports must agree.
-    win = (volatile WinRecord *)((char *)Proc("_UnMinAll") - ((char *)&_UnMinAll - (char *)Win));
-    REQUIRE((void *)&At(_SuspendKovTemp) == (void *)Proc("_SuspendKovTemp"));
     if (start)
         REQUIRE(StartKovw(args));
 }
@@ -392,6 +388,7 @@ void Desk::Attach()
         return;
     REQUIRE(((int(WINAPI *)(int))Proc("OpenKovShared"))(0) == SHARED_OPEN);
     sh = ((KovShared * (WINAPI *)(void)) Proc("GetKovShared"))(), op = &sh->Op, xc = &sh->Xception;
+    tb = ((KovTable * (WINAPI *)(void)) Proc("GetKovTable"))(), win = tb->Win;
 }
 
 bool Desk::Settle()
@@ -431,7 +428,7 @@ std::vector<HWND> Desk::Probes(const std::string &args, int count, const std::st
 
 int Desk::Index(HWND frame) const
 {
-    for (int i = 0; frame && i < WIN_TABLE_SIZE; i++)
+    for (int i = 0; win && frame && i < WIN_TABLE_SIZE; i++)
         if (win[i].hwnd == frame)
             return i;
     return -1;

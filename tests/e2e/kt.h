@@ -149,13 +149,12 @@ public:
     std::vector<HWND> Probes(const std::string &args, int count = 1, const std::string &exe = "");
     HWND Probe(const std::string &args = "", const std::string &exe = "") { return Probes(args, 1, exe)[0]; }
 
-    // The home's library: the desktop-wide record (once kovw made it: Settle attaches) and the
-    // library's shared section.
+    // The home's library: the desktop-wide record and this architecture's tables (once kovw made
+    // them: Settle attaches).
     KovShared *sh = nullptr; OptionsRecord *op = nullptr; ExceptionList *xc = nullptr;
     void Attach();
+    volatile KovTable *tb = nullptr;
     volatile WinRecord *win = nullptr;
-    // A variable of the section.
-    template <class T> volatile T &At(T &ours) const { return *(volatile T *)((char *)win + ((char *)&ours - (char *)Win)); }
     int Index(HWND frame) const;
     volatile WinRecord &Rec(HWND frame) const;
     HWND Group(HWND frame, DWORD ms = 20000) const;   // its visible button group

@@ -1,9 +1,36 @@
 // Start-up: the configuration files as kovw finds them, the version upgrade, a second start and the Recent clean-up.
 #include "kt.h"
 
+#include <sddl.h>
+
 using namespace kt;
 
 static const std::string DefaultXcept = "WINMSD.EXE\r\nRASMON.EXE\r\nLEGACY.EXE\r\nTMGMAINW.EXE\r\n";
+
+// First in this program: once a Kov ran, the shell holds the record.
+TEST_CASE("the record or the lock of Kov's name made first by another user's program: kovw says so and ends")
+{
+    const std::string options = Defaults();
+    PSECURITY_DESCRIPTOR foreign = NULL;   // the system's, open to everyone
+    REQUIRE(ConvertStringSecurityDescriptorToSecurityDescriptorA("O:SYD:(A;;GA;;;WD)", SDDL_REVISION_1, &foreign, NULL));
+    SECURITY_ATTRIBUTES sa = {sizeof(sa), foreign, FALSE};
+    for (bool lock : {false, true}) {
+        CAPTURE(lock);
+        Desk desk(options, "", false);
+        char name[KOV_SHARED_NAME_SIZE];
+        auto objectName = (int(WINAPI *)(char *, int, const char *, BOOL))desk.Proc("KovObjectName");
+        objectName(name, sizeof(name), lock ? KOV_INSTANCE_NAME : KOV_SHARED_NAME, !lock);
+        HANDLE squat = lock ? CreateMutexA(&sa, FALSE, name)
+                            : CreateFileMappingA(INVALID_HANDLE_VALUE, &sa, PAGE_READWRITE, 0, sizeof(KovShared), name);
+        REQUIRE((squat && GetLastError() != ERROR_ALREADY_EXISTS));
+        desk.StartKovw("", false);
+        std::string said = Answer("Kov Error", desk.kovw.dwProcessId);
+        CHECK_MESSAGE(said.find("Another user's program holds") == 0, said);
+        CHECK(desk.CloseKovw(false) == 1);
+        CloseHandle(squat);
+    }
+    LocalFree(foreign);
+}
 
 TEST_CASE("the files: made when missing, kept when valid, replaced when broken, silently")
 {

@@ -6,6 +6,8 @@
 #include "hook/caption.h"
 #include "hook/share.h"
 
+#include <aclapi.h>
+#include <sddl.h>
 #include <string.h>
 #include <string>
 
@@ -35,22 +37,22 @@ TEST_CASE("the window table")
     HWND a = Frame(), b = Frame(), c = Frame();
     int id = -1;
     for (HWND hwnd : {a, b, c})
-        CHECK((AllocWindowIndex(hwnd, &id) == 0 && id == HookedWindowCnt - 1));
+        CHECK((AllocWindowIndex(hwnd, &id) == 0 && id == Tb->HookedWindowCnt - 1));
     CHECK(Runs(a, SubclassProc));
     CHECK(SendMessageA(a, WM_PROBE, 0, 0) == 1);   // its own procedure, once
     // A released record is the next one taken.
     REQUIRE(FreeWindowIndex(b, FALSE) == 0);
-    CHECK((Runs(b, FrameProc) && HookedWindowCnt == 2 && FreeWindowIndex(b, FALSE) == -1));
+    CHECK((Runs(b, FrameProc) && Tb->HookedWindowCnt == 2 && FreeWindowIndex(b, FALSE) == -1));
     CHECK((AllocWindowIndex(b, &id) == 0 && id == 1));
     // A group's buttons are found through the group.
     HWND group = Frame(), button = Frame(group);
-    Win[0].hwndButtons = group;
+    Tb->Win[0].hwndButtons = group;
     CHECK((GetButtonWindowIndex(button, TRUE) == 0 && GetButtonWindowIndex(button, FALSE) == -1));
     // A destroyed frame releases its record; releasing all restores all.
     DestroyWindow(c);
     CHECK(GetWindowIndex(c) == -1);
     REQUIRE(FreeWindowIndex(0, TRUE) == 0);
-    CHECK((HookedWindowCnt == 0 && Runs(a, FrameProc)));
+    CHECK((Tb->HookedWindowCnt == 0 && Runs(a, FrameProc)));
 }
 
 // Another thread's try for the mutex, the result of its wait; it ends owning it (abandoning it) or gives it back.
@@ -111,7 +113,7 @@ TEST_CASE("a group made of a system button stacks itself once, not every half se
                                                   NULL, GetModuleHandleA(NULL), NULL);
     int index;
     REQUIRE(AllocWindowIndex(frame, &index) == 0);
-    Win[index].hwndButtons = group;
+    Tb->Win[index].hwndButtons = group;
     OwnFrameCS(frame)->group = group;
     OwnFrameCS(frame)->OldButtonsProc = (WNDPROC)SetWindowLongPtrA(group, GWLP_WNDPROC, (LONG_PTR)SubclassButtonProc);
     SetTimer(group, RESTACK_TIMER, 10, NULL);
@@ -161,6 +163,47 @@ TEST_CASE("a process that lets go of the desktop-wide record leaves it to the ot
     CHECK((!IsAttachedCS() && Sh->Suspend && again));
     CloseHandle(again), CloseHandle(other);
     CHECK(!OpenFileMappingA(FILE_MAP_READ, FALSE, name));
+}
+
+// What another user's program could do first: make Kov's objects, with room for everyone.
+TEST_CASE("the record and the tables are the user's alone; ones another user made first are refused, not used")
+{
+    char record[KOV_SHARED_NAME_SIZE], table[KOV_SHARED_NAME_SIZE];
+    KovObjectName(record, sizeof(record), KOV_SHARED_NAME, TRUE);
+    KovObjectName(table, sizeof(table), KOV_TABLE_NAME, TRUE);
+    PSECURITY_DESCRIPTOR foreign = NULL;
+    REQUIRE(ConvertStringSecurityDescriptorToSecurityDescriptorA("O:SYD:(A;;GA;;;WD)", SDDL_REVISION_1, &foreign, NULL));
+    SECURITY_ATTRIBUTES sa = {sizeof(sa), foreign, FALSE};
+    for (const char *name : {record, table}) {
+        CAPTURE(name);
+        HANDLE squat = CreateFileMappingA(INVALID_HANDLE_VALUE, &sa, PAGE_READWRITE, 0, sizeof(KovTable), name);
+        REQUIRE(squat);
+        HANDLE other = name == table ? CreateFileMappingA(INVALID_HANDLE_VALUE, NULL, PAGE_READWRITE, 0, 4096, record) : NULL;
+        CHECK((OpenKovShared(0) == SHARED_NOT_OWN && OpenKovShared(1) == SHARED_NOT_OWN && !IsAttachedCS()));
+        CloseHandle(other), CloseHandle(squat);
+    }
+    LocalFree(foreign);
+    REQUIRE((OpenKovShared(1) == SHARED_OPEN && IsAttachedCS()));
+    BYTE buffer[256];
+    DWORD needed;
+    HANDLE token;
+    REQUIRE((OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) &&
+             GetTokenInformation(token, TokenUser, buffer, sizeof(buffer), &needed)));
+    CloseHandle(token);
+    for (const char *name : {record, table}) {
+        CAPTURE(name);
+        HANDLE made = OpenFileMappingA(READ_CONTROL, FALSE, name);
+        PSID owner = NULL;
+        PACL dacl = NULL;
+        PSECURITY_DESCRIPTOR sd = NULL;
+        REQUIRE((made && GetSecurityInfo(made, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                         &owner, NULL, &dacl, NULL, &sd) == ERROR_SUCCESS));
+        ACCESS_ALLOWED_ACE *ace = NULL;
+        CHECK((KovIsOwnObject(made) && dacl && dacl->AceCount == 1 && GetAce(dacl, 0, (void **)&ace) &&
+               EqualSid((PSID)&ace->SidStart, ((TOKEN_USER *)buffer)->User.Sid)));
+        LocalFree(sd), CloseHandle(made);
+    }
+    DetachSharedCS();
 }
 
 TEST_CASE("in a controller, the hooks pass on calls about another process's windows, none or a dead one untouched")

@@ -50,7 +50,7 @@ if [[ -n "${DISPLAY:-}" ]]; then
         "$root/scripts/wineprefix-init" "$prefix" shell || exit 1
         # The desktop fills the screen, less room for the host's own panels.
         size=$(xdpyinfo | awk '/dimensions:/ { split($2, d, "x"); print d[1] - 40 "x" d[2] - 80 }')
-        WINEPREFIX=$prefix WINEDEBUG=-all "$kov_wine" reg.exe add \
+        WINEPREFIX=$prefix WINEDEBUG=-all "${kov_norandom[@]}" "$kov_wine" reg.exe add \
             'HKCU\Software\Wine\Explorer\Desktops' /v shell /d "$size" /f >/dev/null 2>&1
         # The desktop that reg opened has the old size: let it go first.
         WINEPREFIX=$prefix timeout 30 wineserver -w || true

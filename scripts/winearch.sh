@@ -7,6 +7,14 @@
 # where the kernel cannot run it, so the 64-bit loader is called directly.
 # Also, kov_arch_runs ARCH: whether this machine runs programs of ARCH at
 # all, without starting Wine; when not, kov_arch_why says why.
+# Debian's Wine has no preloader, so nothing reserves the page at 0x7ffe0000
+# that a 64-bit program's start-up maps; with address randomization the
+# kernel now and then puts the new program's heap there, and the program
+# ends before it starts (CreateProcess: error 1359; Wine: "failed to map the
+# shared user data"). Without it the heap starts right after the loader.
+kov_norandom=()
+setarch "$(uname -m)" -R true 2>/dev/null && kov_norandom=(setarch "$(uname -m)" -R)
+
 kov_wine_arch() {
     case ${1:-x86} in
     x64)

@@ -86,7 +86,12 @@ struct KovShared {
     UnMinAllRecord UnMinAll;
     ExceptionList  Xception;
     int32_t  ScreenDpi;   // the DPI the options' pixel sizes are meant at: the main controller's
-    OptionsRecord  Op;   // last: its size is no multiple of 4
+    OptionsRecord  Op;   // its size is no multiple of 4
+    // Counts the main controller's starts: a controller's release touches
+    // only what its own start dressed, so that a late one never undoes a
+    // newer Kov. After Op, where it moves no field a benchmark of earlier
+    // layouts reads.
+    uint32_t Instance;
 };
 
 #pragma pack(pop)
@@ -107,6 +112,7 @@ static_assert(offsetof(KovShared, UnMinAll) == 180, "KovShared layout");
 static_assert(offsetof(KovShared, Xception) == 424, "KovShared layout");
 static_assert(offsetof(KovShared, ScreenDpi) == 1268, "KovShared layout");
 static_assert(offsetof(KovShared, Op) == 1272, "KovShared layout");
-static_assert(sizeof(KovShared) == 1272 + OPTIONS_FILE_SIZE, "KovShared size");
+static_assert(offsetof(KovShared, Instance) == 1272 + OPTIONS_FILE_SIZE, "KovShared layout");
+static_assert(sizeof(KovShared) == 1276 + OPTIONS_FILE_SIZE, "KovShared size");
 
 #endif

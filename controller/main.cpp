@@ -53,6 +53,9 @@ static bool MakeShared(void)
     int status = OpenKovShared(1);
     if (status == SHARED_OPEN) {
         Shared = GetKovShared();
+        // A new start: what an earlier one's controllers release late is theirs alone.
+        if (++Shared->Instance == 0)
+            Shared->Instance = 1;
         return true;
     }
     StringMessageBox(NULL,

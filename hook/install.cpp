@@ -102,17 +102,29 @@ static void CALLBACK OnCloakEvent(HANDLE, DWORD, HWND hwnd, LONG object, LONG ch
         PostMessageA(hwnd, KM_ADDBUTTONS, (WPARAM)hwnd, 0);
 }
 
-static void RemoveHooks(void)
+// The hooks this process put in, so that a controller whose Kov was
+// started again since removes only its own.
+static HHOOK OwnHooks[KOV_HOOK_COUNT];
+
+// all: whatever hooks the record names (a killed kovw's too); else only
+// those of this controller's own start.
+static void RemoveHooks(bool all)
 {
     StopWatching(CloakWatch);
     CloakWatch = NULL;
-    for (uint32_t &handle : Sh->Hooks[KOV_ARCH_SLOT]) {
-        if (handle)
+    for (int i = 0; i < KOV_HOOK_COUNT; i++) {
+        uint32_t &handle = Sh->Hooks[KOV_ARCH_SLOT][i];
+        // One of ours that is gone from the record was removed by the newer start.
+        if (handle && (all || handle == HandleTo32((HWND)OwnHooks[i]))) {
             UnhookWindowsHookEx((HHOOK)(ULONG_PTR)handle);
-        handle = 0;
+            handle = 0;
+        }
+        OwnHooks[i] = NULL;
     }
-    RemoveThreadHooks();
-    Tb->ThreadMode = 0;
+    if (all || Tb->ThreadOwner == OwnInstance) {
+        RemoveThreadHooks();
+        Tb->ThreadMode = 0;
+    }
 }
 
 // Offers every window its buttons, and the taskbar its subclass once the
@@ -169,7 +181,8 @@ static int Install(HWND hwndMain, int isDBCS, int debugLevel, bool perThread)
     // A kovw of this home that was killed left its hooks behind (Wine does
     // not remove them when a program ends): they would do every piece of
     // work a second time.
-    RemoveHooks();
+    OwnInstance = Sh->Instance;
+    RemoveHooks(true);
     Sh->Controller[KOV_ARCH_SLOT] = hwndMain;
     if (!IsWindow(Sh->hwndKov))   // a test's or a lone companion's call
         Sh->hwndKov = hwndMain;
@@ -182,13 +195,14 @@ static int Install(HWND hwndMain, int isDBCS, int debugLevel, bool perThread)
     for (const HookSpec &hook : Hooks) {
         *hook.proc = (HOOKPROC)GetProcAddress(hiKovDll, hook.name);
         if (!*hook.proc) {
-            RemoveHooks();   // every hook or none: those put in already go at once
+            RemoveHooks(true);   // every hook or none: those put in already go at once
             MessageBoxA(NULL, hook.error, "Error", MB_OK);
             return 0;
         }
         if (!perThread) {
             HHOOK handle = SetWindowsHookExA(hook.type, *hook.proc, hiKovDll, 0);
             Sh->Hooks[KOV_ARCH_SLOT][hook.which] = HandleTo32(handle);
+            OwnHooks[hook.which] = handle;
         }
     }
     CloakWatch = WatchCloaking(OnCloakEvent);
@@ -261,7 +275,7 @@ int WINAPI FreeKovHook(BOOL force)
     if (!KovIsHooked) {
         // An install that failed half-way left the hooks it had put in; they
         // go with kovw (Wine does not remove them when a program ends).
-        RemoveHooks();
+        RemoveHooks(false);
         return 1;
     }
     UINT destroyAll = RegisterWindowMessageA(MSG_DESTROYALLBTNS);
@@ -271,7 +285,12 @@ int WINAPI FreeKovHook(BOOL force)
         SendMessageTimeoutA(Sh->hwndShutdownManager, taskbarInit, 0, 0, SMTO_ABORTIFHUNG,
                             RELEASE_WAIT_MS, &result);
     }
-    Tb->IsShutdown = 1;
+    // A Kov started since (its main killed, this a companion that has not
+    // seen it yet) has taken the frames over: only those still of this
+    // start are let go, and the table is left as the newer one keeps it.
+    const bool current = Sh->Instance == OwnInstance;
+    if (current)
+        Tb->IsShutdown = 1;
     // A window that is gone cannot be asked about, nor release itself.
     SweepDeadRecords();
 
@@ -279,7 +298,7 @@ int WINAPI FreeKovHook(BOOL force)
     // answer Yes holds for the other side's (ReleaseOverride).
     for (int i = 0; i < WIN_TABLE_SIZE; i++) {
         HWND hwnd = Tb->Win[i].hwnd;
-        if (!hwnd)
+        if (!hwnd || Tb->Win[i].Instance != OwnInstance)
             continue;
         if (!IsWindowEnabled(hwnd) && !force && !Sh->ReleaseOverride) {
             if (!AskReleaseDisabled(hwnd)) {
@@ -293,11 +312,13 @@ int WINAPI FreeKovHook(BOOL force)
         ReleaseWindow(hwnd, destroyAll);
     }
 
-    RemoveHooks();
-    FreeWindowIndex(0, TRUE);
-    Tb->IsShutdown = 0;
-    if (Tb->HookedWindowCnt > 0)
-        MessageBeep(0xFFFFFFFF);
+    RemoveHooks(current);
+    if (current) {
+        FreeWindowIndex(0, TRUE);
+        Tb->IsShutdown = 0;
+        if (Tb->HookedWindowCnt > 0)
+            MessageBeep(0xFFFFFFFF);
+    }
     if ((UINT_PTR)hiKovDll > 32)
         FreeLibrary(hiKovDll);
     KovIsHooked = 0;

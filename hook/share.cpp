@@ -11,6 +11,7 @@ int   _SuspendKovTemp = 0;       // extern "C" through kovhook.h
 
 // Per-process data.
 int      KovIsHooked = 0;
+DWORD    OwnInstance = 0;
 HMODULE  hiKovDll = 0;
 HMENU    hwndKovTaskListMenu = 0;
 HWND     hwndSwitchHwnd[TASKLIST_MAX_ENTRIES] = {};
@@ -344,6 +345,7 @@ int AllocWindowIndex(HWND hwnd, int *index)
         return -1;
     }
     Tb->Win[free].hwnd = hwnd;
+    Tb->Win[free].Instance = Sh->Instance;
     *index = free;
     ReleaseMutexCS(mutex);
     return 0;

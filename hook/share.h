@@ -35,6 +35,7 @@ struct WinRecord {
     WORD    Dpi;              // the frame's, as last measured (0: the system does not say)
     BYTE    Source;           // where the group's place came from (a CaptionSource)
     BYTE    NcActivated;      // the frame was active once since its group was placed
+    DWORD   Instance;         // the Kov start that dressed it (Sh->Instance)
 };
 
 struct SCROLLCACHE {
@@ -63,15 +64,19 @@ struct SCROLLCACHE {
 //   hwndTrapRollup, hwndTrapWMsize set by the rolling thread, read by the frame's
 //   DoubleClickTime, DebugLevel, IsDBCS, WinMajorVer, WinMinorVer, ScreenDpi
 //                                  the system as the main controller sees it
+//   Instance                       the main's starts: whose frames a release may touch
 // Per architecture (KovTable below, "Tb->"; a mapping of the session and
 // desktop too): what concerns only the windows of one architecture. Never a
 // code address: any program the library enters can write it, and would have
 // every dressed program call its code.
 //   Win[], HookedWindowCnt         the frames and their groups
 //   IsShutdown                     this side's release
-//   ThreadHooks[], ThreadMode      the companion's hooks per thread, removable
-//                                  after a kill
+//   ThreadHooks[], ThreadMode, ThreadOwner
+//                                  the companion's hooks per thread, removable
+//                                  after a kill, and the start it serves
 //   metrics (cxSysBorder ...)      captured by each side's install (the same values)
+// Both mappings are the user's own (security.cpp): one another user made
+// first is refused.
 // Per process: below, among them every procedure our subclasses pass
 // messages on to (the frames', the system button groups', the taskbar's):
 // each subclass runs in the window's own process, and so does its release.
@@ -107,6 +112,7 @@ struct KovTable {
     int   HookedWindowCnt;
     int   IsShutdown;   // this side's release is under way
     int   ThreadMode;   // this architecture hooks per thread (the companion's)
+    DWORD ThreadOwner;  // the Kov start whose companion that is
     SHORT cxSysBorder, cySysBorder, cxSysFrame, cySysFrame;
     SHORT cxSysDlgFrame, cySysDlgFrame, cxSysTbarBtnSize, cySysTbarBtnSize;
     SHORT cxSmallTbarBtnSize, cySmallTbarBtnSize, cySysMin;
@@ -126,6 +132,7 @@ void RemoveThreadHooks(void);
 
 // --- Per process ---
 extern int      KovIsHooked;   // this process installed the hooks (a controller)
+extern DWORD    OwnInstance;   // a controller's: the Kov start it serves
 extern HOOKPROC NewCBTProc, NewGetMsgProc, NewMouseProc, NewSysMsgProc;
 extern const char *szKovButtons;
 extern HINSTANCE hInstKovDll;     // this copy of the library in this process

@@ -2,6 +2,8 @@
 // windows of both; run in the 64-bit suite where 32-bit programs run too (a 32-bit probe is the 32-bit build's).
 #include "kt.h"
 
+#include <tlhelp32.h>
+
 using namespace kt;
 
 static const std::string Probe32 = Bin() + "..\\..\\x86\\bin\\probe.exe";
@@ -114,4 +116,40 @@ TEST_CASE("closing the main releases the frames of both; a companion killed is s
     CHECK(WaitForSingleObject(companion, 10000) == WAIT_OBJECT_0);
     CHECK(WaitFor([&] { return Ask(frames[1], Q_SUBCLASSED) == 0; }));
     CloseHandle(companion);
+}
+
+// Holds every thread of a process still, or lets them go on.
+static void HoldProcess(DWORD pid, bool hold)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry = {sizeof(entry)};
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        HANDLE thread = entry.th32OwnerProcessID == pid ? OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID) : NULL;
+        if (thread)
+            hold ? SuspendThread(thread) : ResumeThread(thread), CloseHandle(thread);
+    }
+    CloseHandle(snapshot);
+}
+
+TEST_CASE("Kov started again after its main was killed, before the old companion noticed: the old one's late end "
+          "leaves the new Kov's frames of its architecture dressed and its new windows dressed" * BOTH)
+{
+    Desk desk;
+    HWND frame = desk.Probe("--rect 520,120,400,300", Probe32), first = GroupOf(frame);
+    REQUIRE(first);
+    HANDLE old = CompanionProcess(desk);
+    const DWORD oldId = GetProcessId(old);
+    HoldProcess(oldId, true);
+    Kill(desk.kovw.hProcess);
+    REQUIRE(desk.StartKovw());
+    REQUIRE(WaitFor([&] { return Companion(desk) && PidOf(Companion(desk)) != oldId; }));
+    // The new companion follows: the frame's thread had its offer before this probe's.
+    HWND later = desk.Probe("--rect 300,400,300,200", Probe32);
+    REQUIRE((GroupOf(later) && Ping(frame)));
+    HoldProcess(oldId, false);
+    CHECK(WaitForSingleObject(old, 10000) == WAIT_OBJECT_0);
+    CloseHandle(old);
+    for (HWND dressed : {frame, later})
+        CHECK((Ask(dressed, Q_SUBCLASSED) == 1 && GroupOf(dressed) && IsWindowVisible(GroupOf(dressed))));
+    CHECK(GroupOf(desk.Probe("--rect 40,400,300,200", Probe32)));
 }

@@ -10,10 +10,13 @@
 
 #define FOREIGN_MAX 256
 
-// Threads known to be of the other architecture (or of this process), so
-// that they are not asked about again at every look; per process, the
-// companion's.
-static DWORD Foreign[FOREIGN_MAX];
+// Threads known to be of the other architecture (or of this process, or not
+// to be hooked), so that they are not asked about again at every look; per
+// process, the companion's. By process too: a thread id comes back in
+// another program once its thread has ended.
+static struct {
+    DWORD tid, pid;
+} Foreign[FOREIGN_MAX];
 static int ForeignCount;
 
 static int FindThread(DWORD tid)
@@ -24,19 +27,20 @@ static int FindThread(DWORD tid)
     return -1;
 }
 
-static bool IsForeignThread(DWORD tid)
+static bool IsForeignThread(DWORD tid, DWORD pid)
 {
     for (int i = 0; i < ForeignCount; i++)
-        if (Foreign[i] == tid)
+        if (Foreign[i].tid == tid && Foreign[i].pid == pid)
             return true;
     return false;
 }
 
-static void RememberForeign(DWORD tid)
+static void RememberForeign(DWORD tid, DWORD pid)
 {
     if (ForeignCount == FOREIGN_MAX)
         ForeignCount = 0;   // forgotten, asked again: threads come and go
-    Foreign[ForeignCount++] = tid;
+    Foreign[ForeignCount].tid = tid;
+    Foreign[ForeignCount++].pid = pid;
 }
 
 // Whether a process runs this library's architecture. A system that does
@@ -68,10 +72,13 @@ static bool HookThread(DWORD tid)
                                {WH_MOUSE, MouseHookProc},
                                {WH_MSGFILTER, SysMsgHookProc}};   // the thread's own filter
     Tb->ThreadHooks[slot].tid = tid;
+    bool any = false;
     for (int i = 0; i < KOV_HOOK_COUNT; i++)
-        Tb->ThreadHooks[slot].hooks[i] = SetWindowsHookExA(kinds[i].type, kinds[i].proc, hiKovDll, tid);
+        any |= (Tb->ThreadHooks[slot].hooks[i] = SetWindowsHookExA(kinds[i].type, kinds[i].proc, hiKovDll, tid)) != NULL;
     Tb->ThreadHooks[slot].seen = TRUE;
-    return true;
+    if (!any)   // a thread the system lets no hook into keeps no slot
+        ZeroMemory(&Tb->ThreadHooks[slot], sizeof(Tb->ThreadHooks[slot]));
+    return any;
 }
 
 static void UnhookThread(int slot)
@@ -106,30 +113,45 @@ static void OfferThread(DWORD tid)
         PostMessageA(shell, SysTaskbarInitMsg, 1, 0);
 }
 
+// A window of a thread not hooked yet: hooks it, and offers its windows.
+// False when the thread is none of this side's, or the table is full (then
+// it is looked at again, without asking its process each time).
+static bool Follow(HWND hwnd)
+{
+    DWORD pid = 0, tid = GetWindowThreadProcessId(hwnd, &pid);
+    if (!tid || FindThread(tid) >= 0 || IsForeignThread(tid, pid) || FindThread(0) < 0)
+        return false;
+    if (pid == GetCurrentProcessId() || !RunsOurArchitecture(pid) || !HookThread(tid)) {
+        RememberForeign(tid, pid);
+        return false;
+    }
+    OfferThread(tid);
+    return true;
+}
+
 static BOOL CALLBACK FollowWindow(HWND hwnd, LPARAM)
 {
     if (!IsWindowVisible(hwnd))
         return TRUE;
-    DWORD pid = 0, tid = GetWindowThreadProcessId(hwnd, &pid);
-    int slot = FindThread(tid);
-    if (slot >= 0) {
+    int slot = FindThread(GetWindowThreadProcessId(hwnd, NULL));
+    if (slot >= 0)
         Tb->ThreadHooks[slot].seen = TRUE;
-        return TRUE;
-    }
-    if (IsForeignThread(tid) || pid == GetCurrentProcessId() || !RunsOurArchitecture(pid)) {
-        RememberForeign(tid);
-        return TRUE;
-    }
-    if (HookThread(tid))
-        OfferThread(tid);
+    else
+        Follow(hwnd);
     return TRUE;
+}
+
+static bool Following(void)
+{
+    return Tb->ThreadMode && Tb->ThreadOwner == OwnInstance;
 }
 
 // Hooks the threads that have come, and lets go of those that have no
 // window left (a thread that ended has taken its hooks with it).
 void WINAPI FollowKovThreads(void)
 {
-    if (!Tb->ThreadMode)
+    // A newer Kov's companion follows them now.
+    if (!Following())
         return;
     for (int i = 0; i < THREAD_HOOKS_MAX; i++)
         Tb->ThreadHooks[i].seen = FALSE;
@@ -146,6 +168,7 @@ void WINAPI FollowKovThreads(void)
 void FollowThreadsFrom(HWND controller)
 {
     Tb->ThreadMode = 1;
+    Tb->ThreadOwner = OwnInstance;
     // Its own thread too: what comes to its window is handled by the hooks.
     HookThread(GetWindowThreadProcessId(controller, NULL));
     FollowKovThreads();

@@ -33,6 +33,14 @@ else
     archs=x64
 fi
 
+# The tests across both architectures run where 32-bit programs run too, as
+# in the test command.
+if [[ -z ${KOV_ARCHS_RUN:-} ]]; then
+    KOV_ARCHS_RUN=x64
+    kov_arch_runs x86 && KOV_ARCHS_RUN="x86 x64"
+fi
+export KOV_ARCHS_RUN
+
 bash "$root/scripts/setup.sh"
 mkdir -p "$scratch"
 src=$scratch/src build=$scratch/build

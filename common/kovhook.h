@@ -27,11 +27,11 @@ KOVHOOK_IMPORT int  WINAPI OpenKovShared(int create);
 KOVHOOK_IMPORT KovShared *WINAPI GetKovShared(void);   // NULL before it is open
 // The name of an object of this session and desktop ("Local\<base>[version]-<desktop>").
 KOVHOOK_IMPORT int  WINAPI KovObjectName(char *name, int size, const char *base, BOOL versioned);
-// The security for such an object: the user's alone (FALSE, and no
-// descriptor, where the system cannot say); the caller frees the descriptor
-// with LocalFree. An object that existed already is trusted only if it is
-// the user's own.
-KOVHOOK_IMPORT BOOL WINAPI KovObjectSecurity(SECURITY_ATTRIBUTES *sa);
+// The security for such an object, made in sa: the user's alone; NULL (the
+// default security, no descriptor) where the system cannot say. The caller
+// frees sa->lpSecurityDescriptor with LocalFree. An object that existed
+// already is trusted only if it is the user's own.
+KOVHOOK_IMPORT SECURITY_ATTRIBUTES *WINAPI KovObjectSecurity(SECURITY_ATTRIBUTES *sa);
 KOVHOOK_IMPORT BOOL WINAPI KovIsOwnObject(HANDLE object);
 // This architecture's tables (hook/share.h), NULL before they are open.
 struct KovTable;

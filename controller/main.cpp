@@ -74,8 +74,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int)
     char instanceName[KOV_SHARED_NAME_SIZE];
     KovObjectName(instanceName, sizeof(instanceName), KOV_INSTANCE_NAME, FALSE);
     SECURITY_ATTRIBUTES sa;
-    KovObjectSecurity(&sa);
-    HANDLE lock = CreateMutexA(sa.lpSecurityDescriptor ? &sa : NULL, FALSE, instanceName);
+    HANDLE lock = CreateMutexA(KovObjectSecurity(&sa), FALSE, instanceName);
     bool second = lock && GetLastError() == ERROR_ALREADY_EXISTS;
     LocalFree(sa.lpSecurityDescriptor);
     // Another user's lock would keep Kov from ever starting, unseen.

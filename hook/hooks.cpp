@@ -136,17 +136,18 @@ LRESULT CALLBACK GetMsgHookProc(int code, WPARAM wParam, LPARAM lParam)
             return 0;
         break;
     default:
-        int index;
         RegisterKovMessages();
-        if (msg->message == CreateAllBtnsMsg)
+        if (msg->message == CreateAllBtnsMsg) {
             ClaimProgramManager(msg->hwnd);
-        // A window made while the hooks went in is offered twice: as new
-        // and by the enumeration. One record, one group.
-        if (msg->message == CreateAllBtnsMsg && (index = GetWindowIndex(msg->hwnd)) < 0)
-            CreateSubclassing(msg->hwnd, FALSE);
-        else if (msg->message == CreateAllBtnsMsg)
-            Tb->Win[index].Instance = Sh->Instance;   // a new Kov's now: an earlier one's late release leaves it
-        else if (msg->message == SysTaskbarInitMsg && msg->wParam == 1)
+            // A window made while the hooks went in is offered twice: as new
+            // and by the enumeration. One record, one group. A frame dressed
+            // already is a new Kov's now: an earlier one's late release leaves it.
+            int index = GetWindowIndex(msg->hwnd);
+            if (index < 0)
+                CreateSubclassing(msg->hwnd, FALSE);
+            else
+                Tb->Win[index].Instance = Sh->Instance;
+        } else if (msg->message == SysTaskbarInitMsg && msg->wParam == 1)
             SubclassTaskbar(msg->hwnd);
         else if (msg->message == RollupAllMsg && msg->hwnd == Sh->Controller[KOV_ARCH_SLOT]) {
             RollupTable(HwndFrom32((uint32_t)msg->lParam), (BOOL)msg->wParam);

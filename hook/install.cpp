@@ -115,7 +115,7 @@ static void RemoveHooks(bool all)
     for (int i = 0; i < KOV_HOOK_COUNT; i++) {
         uint32_t &handle = Sh->Hooks[KOV_ARCH_SLOT][i];
         // One of ours that is gone from the record was removed by the newer start.
-        if (handle && (all || handle == HandleTo32((HWND)OwnHooks[i]))) {
+        if (handle && (all || handle == HandleTo32(OwnHooks[i]))) {
             UnhookWindowsHookEx((HHOOK)(ULONG_PTR)handle);
             handle = 0;
         }

@@ -43,7 +43,7 @@ static PSID UserSid(BYTE *buffer, DWORD size)
 // integrity, no write up: an elevated Kov still serves the user's ordinary
 // programs, a sandboxed one cannot write. Systems that know no labels take
 // the descriptor without one.
-BOOL WINAPI KovObjectSecurity(SECURITY_ATTRIBUTES *sa)
+SECURITY_ATTRIBUTES *WINAPI KovObjectSecurity(SECURITY_ATTRIBUTES *sa)
 {
     ZeroMemory(sa, sizeof(*sa));
     sa->nLength = sizeof(*sa);
@@ -55,7 +55,7 @@ BOOL WINAPI KovObjectSecurity(SECURITY_ATTRIBUTES *sa)
     PSID user = UserSid(buffer, sizeof(buffer));
     char *text = NULL;
     if (!sidText || !toDescriptor || !user || !sidText(user, &text))
-        return FALSE;
+        return NULL;
     char sddl[256];
     FormatString(sddl, sizeof(sddl), "O:%sD:P(A;;GA;;;%s)S:(ML;;NW;;;ME)", text, text);
     BOOL made = toDescriptor(sddl, SDDL_REVISION_1, &sa->lpSecurityDescriptor, NULL);
@@ -66,7 +66,7 @@ BOOL WINAPI KovObjectSecurity(SECURITY_ATTRIBUTES *sa)
     LocalFree(text);
     if (!made)
         sa->lpSecurityDescriptor = NULL;
-    return made;
+    return made ? sa : NULL;
 }
 
 // An object of Kov's name that existed already is taken only if it is the

@@ -77,9 +77,7 @@ static int OpenMapping(const char *name, DWORD size, bool create, HANDLE *mappin
     DWORD error;
     if (create) {
         SECURITY_ATTRIBUTES sa;
-        KovObjectSecurity(&sa);
-        handle = CreateFileMappingA(INVALID_HANDLE_VALUE, sa.lpSecurityDescriptor ? &sa : NULL, PAGE_READWRITE,
-                                    0, size, name);
+        handle = CreateFileMappingA(INVALID_HANDLE_VALUE, KovObjectSecurity(&sa), PAGE_READWRITE, 0, size, name);
         error = GetLastError();
         LocalFree(sa.lpSecurityDescriptor);
     } else {

@@ -141,17 +141,12 @@ static BOOL CALLBACK FollowWindow(HWND hwnd, LPARAM)
     return TRUE;
 }
 
-static bool Following(void)
-{
-    return Tb->ThreadMode && Tb->ThreadOwner == OwnInstance;
-}
-
 // Hooks the threads that have come, and lets go of those that have no
 // window left (a thread that ended has taken its hooks with it).
 void WINAPI FollowKovThreads(void)
 {
     // A newer Kov's companion follows them now.
-    if (!Following())
+    if (!Tb->ThreadMode || Tb->ThreadOwner != OwnInstance)
         return;
     for (int i = 0; i < THREAD_HOOKS_MAX; i++)
         Tb->ThreadHooks[i].seen = FALSE;

@@ -27,8 +27,10 @@ TEST_CASE("one entry per window, each with a letter of its own where there is on
     for (const auto &row : rows) {
         Desk desk;
         HWND top = nullptr;
-        for (const char *args : row.probes)
+        for (const char *args : row.probes) {   // each active before the next starts: the menu follows the stacking
             top = desk.Probes(args, strstr(args, "--count") ? 65 : strstr(args, "--owned") ? 2 : 1).back();
+            REQUIRE(WaitFor([&] { return GetForegroundWindow() == top; }));
+        }
         Menu menu;
         REQUIRE(Open(top, &menu));
         std::vector<std::string> expected = row.entries;

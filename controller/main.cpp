@@ -46,6 +46,22 @@ static void ShowStartupState(void)
         ShowWindow(hwndKov, SW_HIDE);
 }
 
+// A run that ended mid-gesture, mid-scroll or mid-roll-up left its marks in
+// the record, which outlives it while any program holds it: the next release
+// of a right button would be taken, or an action sent, for a press of then.
+static void ForgetLastRun(void)
+{
+    Shared->TrappedRBtnDown = Shared->TrappedMBtnDown = 0;
+    Shared->MouseDirection = 0;
+    Shared->hwndScroll = NULL;
+    Shared->ScrollActionId = 0;
+    memset(&Shared->autoScroll, 0, sizeof(Shared->autoScroll));
+    Shared->hwndTrapRollup = Shared->hwndTrapWMsize = NULL;
+    Shared->hwndSnapNewWindow = Shared->hwndOldSnapWindow = NULL;
+    Shared->IgnoreSnapWindow = 0;
+    Shared->ReleaseOverride = 0;
+}
+
 // The record every program shares, made here; one of another version of
 // Kov that runs on this desktop is not taken over.
 static bool MakeShared(void)
@@ -56,6 +72,7 @@ static bool MakeShared(void)
         // A new start: what an earlier one's controllers release late is theirs alone.
         if (++Shared->Instance == 0)
             Shared->Instance = 1;
+        ForgetLastRun();
         return true;
     }
     StringMessageBox(NULL,

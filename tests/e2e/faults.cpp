@@ -4,7 +4,7 @@
 
 using namespace kt;
 
-TEST_CASE("kovw killed and started again: one live group per frame, following it")
+TEST_CASE("kovw killed and started again: one live group per frame, following it; nothing of the killed run's gesture")
 {
     Desk desk;
     // Offered both as new and by the enumeration: one set of buttons.
@@ -13,7 +13,11 @@ TEST_CASE("kovw killed and started again: one live group per frame, following it
     for (HWND frame : frames)
         REQUIRE(desk.Group(frame));
     Kill(desk.kovw.hProcess);
+    // killed amid a right-button gesture over frames[0]: that release is not the next one's
+    desk.sh->TrappedRBtnDown = 1, desk.sh->hwndScroll = frames[0], desk.sh->ScrollActionId = ACTION_ROLLUP;
     REQUIRE(desk.StartKovw());
+    Click(Centre(Rect(frames[0])), 1);
+    CHECK((WaitFor([&] { return Ask(frames[0], Q_RCLICKS) == 1; }) && Ping(frames[0]) && !Ask(frames[0], Q_ACTIONS)));
     for (HWND frame : frames) {
         REQUIRE((Ping(frame) && GroupsOf(frame).size() == 1));
         HWND group = GroupsOf(frame)[0];

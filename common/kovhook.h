@@ -40,7 +40,9 @@ KOVHOOK_IMPORT int  WINAPI GetHookData(OptionsRecord **options, ExceptionList **
 KOVHOOK_IMPORT void WINAPI SetSystemParameters(UINT doubleClickTime);
 KOVHOOK_IMPORT int  WINAPI SetKovHook(HWND hwndMain, int isDBCS, int debugLevel);
 // The companion's install: hooks per thread of its architecture, followed
-// by FollowKovThreads every moment (see hook/threads.cpp).
+// by FollowKovThreads every moment (see hook/threads.cpp); KOV_THREADS_WATCHED
+// where new windows are told as they come, and a slow look is enough.
+#define KOV_THREADS_WATCHED 2
 KOVHOOK_IMPORT int  WINAPI SetKovThreadHooks(HWND hwndCompanion, int isDBCS, int debugLevel);
 KOVHOOK_IMPORT void WINAPI FollowKovThreads(void);
 KOVHOOK_IMPORT int  WINAPI FreeKovHook(BOOL force);

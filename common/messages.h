@@ -7,7 +7,8 @@
 #define KM_ADDBUTTONS    0x6F01
 #define KM_MOVEBUTTONS   0x6F03
 #define KM_SHOWBUTTONS   0x6F05
-#define KM_NEWWINDOW     0x6F08
+#define KM_NEWWINDOW     0x6F08   // lParam KM_NEWWINDOW_LATE: its thread was hooked after it came
+#define KM_NEWWINDOW_LATE 1
 #define KM_ACTION        0x6F09
 #define KM_SHOWKOV       0x6F0A
 #define KM_TRAYICON      0x6F0B

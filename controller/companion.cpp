@@ -17,7 +17,7 @@
 #define WATCH_TIMER          0x6F20
 #define WATCH_PERIOD_MS      1000
 #define FOLLOW_TIMER         0x6F21
-#define FOLLOW_PERIOD_MS     250      // how soon a new program's first window is dressed
+#define FOLLOW_PERIOD_MS     250      // how soon a new program's first window is dressed, unwatched
 #define RESTARTS_MAX         3
 #define RELEASE_WAIT_MS      600000   // the companion may be asking the user
 
@@ -28,6 +28,7 @@ static HANDLE Companion;          // the main's: the companion's process
 static int Restarts;
 static DWORD MainProcessId;       // the companion's: the main it follows
 static HANDLE MainProcess;
+static bool Watched;              // the companion's: new windows are told as they come
 
 static HWND OtherController(void)
 {
@@ -107,8 +108,11 @@ static void WatchMain(HWND hwnd)
 {
     if (WaitForSingleObject(MainProcess, 0) == WAIT_OBJECT_0)
         DestroyWindow(hwnd);
-    else if (!Shared->Suspend && !HookInstalled())
-        SetKovThreadHooks(hwnd, Shared->IsDBCS, Shared->DebugLevel);
+    else if (!Shared->Suspend && !HookInstalled() &&
+             SetKovThreadHooks(hwnd, Shared->IsDBCS, Shared->DebugLevel) == KOV_THREADS_WATCHED)
+        Watched = true, KillTimer(hwnd, FOLLOW_TIMER);   // the watch's tick looks for the rest
+    else if (Watched)
+        FollowKovThreads();
 }
 
 bool OnWatchTimer(HWND hwnd, WPARAM id)

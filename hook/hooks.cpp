@@ -61,6 +61,17 @@ static void OnSnapFocus(HWND hwnd)
         CheckMouseSnap(frame);
 }
 
+// Told late, its focus may have come before the hook did; one dressed
+// already (its creation seen, or the offer first) is new no more.
+static void OnNewWindow(HWND hwnd, bool late)
+{
+    if (GetWindowIndex(hwnd) >= 0)
+        return;
+    CreateSubclassing(hwnd, TRUE);
+    if (late && GetActiveWindow() == hwnd)
+        OnSnapFocus(hwnd);
+}
+
 static bool IsScrollAction(int action)
 {
     return action >= ACTION_SCROLLPAGE && action <= ACTION_SCROLLLINE;
@@ -115,8 +126,7 @@ LRESULT CALLBACK GetMsgHookProc(int code, WPARAM wParam, LPARAM lParam)
 
     switch (msg->message) {
     case KM_NEWWINDOW:
-        if (GetWindowIndex(msg->hwnd) < 0)
-            CreateSubclassing(msg->hwnd, TRUE);
+        OnNewWindow(msg->hwnd, msg->lParam == KM_NEWWINDOW_LATE);
         msg->message = KM_NULL;
         break;
     case KM_SNAPFOCUS:

@@ -205,12 +205,11 @@ static int Install(HWND hwndMain, int isDBCS, int debugLevel, bool perThread)
             OwnHooks[hook.which] = handle;
         }
     }
-    CloakWatch = WatchCloaking(OnCloakEvent);
+    CloakWatch = WatchEvents(KOV_EVENT_OBJECT_CLOAKED, KOV_EVENT_OBJECT_UNCLOAKED, OnCloakEvent);
     KovIsHooked = 1;
     if (perThread)
-        FollowThreadsFrom(hwndMain);
-    else
-        OfferAllWindows();
+        return FollowThreadsFrom(hwndMain) ? KOV_THREADS_WATCHED : 1;
+    OfferAllWindows();
     return 1;
 }
 

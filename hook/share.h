@@ -127,7 +127,7 @@ extern HMENU hwndKovTaskListMenu;
 extern HWND  hwndSwitchHwnd[TASKLIST_MAX_ENTRIES];
 extern HMODULE hiKovDll;   // a controller's handle on this library
 
-void FollowThreadsFrom(HWND controller);
+bool FollowThreadsFrom(HWND controller);
 void RemoveThreadHooks(void);
 
 // --- Per process ---

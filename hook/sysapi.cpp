@@ -9,7 +9,7 @@ typedef HANDLE(WINAPI *MonitorFromWindowFn)(HWND, DWORD);
 typedef BOOL(WINAPI *GetMonitorInfoFn)(HANDLE, MonitorInfo *);
 typedef HRESULT(WINAPI *DwmGetWindowAttributeFn)(HWND, DWORD, void *, DWORD);
 typedef HRESULT(WINAPI *DwmIsCompositionEnabledFn)(BOOL *);
-typedef HANDLE(WINAPI *SetWinEventHookFn)(DWORD, DWORD, HMODULE, CloakEventFn, DWORD, DWORD, DWORD);
+typedef HANDLE(WINAPI *SetWinEventHookFn)(DWORD, DWORD, HMODULE, WinEventFn, DWORD, DWORD, DWORD);
 typedef BOOL(WINAPI *UnhookWinEventFn)(HANDLE);
 
 #define MONITOR_DEFAULTTONEAREST_ 2
@@ -106,13 +106,12 @@ bool MonitorAreas(HWND hwnd, RECT *monitor, RECT *work)
 
 // Out of context: the events come to this thread, and no program loads the
 // library for them.
-HANDLE WatchCloaking(CloakEventFn proc)
+HANDLE WatchEvents(DWORD first, DWORD last, WinEventFn proc)
 {
     LookUp();
     if (!Newer.SetWinEventHook || !Newer.UnhookWinEvent)
         return NULL;
-    return Newer.SetWinEventHook(KOV_EVENT_OBJECT_CLOAKED, KOV_EVENT_OBJECT_UNCLOAKED, NULL, proc, 0, 0,
-                                 WINEVENT_OUTOFCONTEXT_);
+    return Newer.SetWinEventHook(first, last, NULL, proc, 0, 0, WINEVENT_OUTOFCONTEXT_);
 }
 
 void StopWatching(HANDLE watch)

@@ -18,6 +18,7 @@
 #define KOV_DPI_CLASSIC             96
 #define KOV_EVENT_OBJECT_CLOAKED    0x8017
 #define KOV_EVENT_OBJECT_UNCLOAKED  0x8018
+#define KOV_EVENT_OBJECT_CREATE     0x8000
 
 // WM_GETTITLEBARINFOEX's record (Windows Vista): the title bar and, from
 // index 2, the minimize, maximize, help and close boxes, in screen
@@ -56,11 +57,12 @@ bool IsCloaked(HWND hwnd);
 // screen and the desktop's work area, where the system knows one monitor.
 bool MonitorAreas(HWND hwnd, RECT *monitor, RECT *work);
 
-// Called in this thread, from its message loop, when any window is cloaked
-// or shown again; 0 where the system has no such events (nor cloaking).
-typedef void(CALLBACK *CloakEventFn)(HANDLE watch, DWORD event, HWND hwnd, LONG object,
-                                     LONG child, DWORD thread, DWORD time);
-HANDLE WatchCloaking(CloakEventFn proc);
+// Called in this thread, from its message loop, for the events first to
+// last of any window (cloaked or shown again, created);
+// 0 where the system has no such events (Windows 95).
+typedef void(CALLBACK *WinEventFn)(HANDLE watch, DWORD event, HWND hwnd, LONG object,
+                                   LONG child, DWORD thread, DWORD time);
+HANDLE WatchEvents(DWORD first, DWORD last, WinEventFn proc);
 void   StopWatching(HANDLE watch);
 
 #endif

@@ -7,6 +7,7 @@
 // the desktop's windows every moment, and hooks each in turn. A thread's own
 // hooks come before the system-wide ones on every system.
 #include "share.h"
+#include "sysapi.h"
 
 #define FOREIGN_MAX 256
 
@@ -89,8 +90,14 @@ static void UnhookThread(int slot)
     ZeroMemory(&Tb->ThreadHooks[slot], sizeof(Tb->ThreadHooks[slot]));
 }
 
+// The companion's, per process: every new window of the desktop, so that a
+// new thread is hooked as its first window comes, not at the next look.
+static HANDLE CreateWatch;
+
 void RemoveThreadHooks(void)
 {
+    StopWatching(CreateWatch);
+    CreateWatch = NULL;
     for (int i = 0; i < THREAD_HOOKS_MAX; i++)
         if (Tb->ThreadHooks[i].tid)
             UnhookThread(i);
@@ -141,6 +148,19 @@ static BOOL CALLBACK FollowWindow(HWND hwnd, LPARAM)
     return TRUE;
 }
 
+// A thread hooked from here learns of it only at its next message: the
+// creation of a window it makes at once goes by unseen (the first one of a
+// thread, and often the one after, too). The window is told it is new, as
+// its creation would have told it; snapping onto new windows needs that.
+static void CALLBACK OnWindowCreated(HANDLE, DWORD, HWND hwnd, LONG object, LONG child, DWORD tid, DWORD)
+{
+    if (object != OBJID_WINDOW || child != CHILDID_SELF || !tid || !Tb->ThreadMode || Tb->ThreadOwner != OwnInstance)
+        return;
+    LONG style = GetWindowLongA(hwnd, GWL_STYLE);
+    if (!(style & WS_CHILD) && (FindThread(tid) >= 0 || Follow(hwnd)) && (style & WS_CAPTION) == WS_CAPTION)
+        PostMessageA(hwnd, KM_NEWWINDOW, (WPARAM)hwnd, KM_NEWWINDOW_LATE);
+}
+
 // Hooks the threads that have come, and lets go of those that have no
 // window left (a thread that ended has taken its hooks with it).
 void WINAPI FollowKovThreads(void)
@@ -160,11 +180,15 @@ void WINAPI FollowKovThreads(void)
     }
 }
 
-void FollowThreadsFrom(HWND controller)
+// True when new windows are watched for: then a slow look is enough.
+bool FollowThreadsFrom(HWND controller)
 {
+    if (!CreateWatch)
+        CreateWatch = WatchEvents(KOV_EVENT_OBJECT_CREATE, KOV_EVENT_OBJECT_CREATE, OnWindowCreated);
     Tb->ThreadMode = 1;
     Tb->ThreadOwner = OwnInstance;
     // Its own thread too: what comes to its window is handled by the hooks.
     HookThread(GetWindowThreadProcessId(controller, NULL));
     FollowKovThreads();
+    return CreateWatch != NULL;
 }

@@ -165,7 +165,14 @@ static void ShowButtons(int index, HWND group)
     HWND frame = rec.hwnd;
     UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
     HWND above = GetWindow(frame, GW_HWNDPREV);
-    if (above == group) {
+    if (GetForegroundWindow() == frame) {
+        // Wine stacks the display's windows as its own only for a move to
+        // the top: a group put back right above its active frame from under
+        // another group keeps its old display place, under the frame, and
+        // the screen shows the bare caption. The active frame's group is
+        // put on top, where it belongs, even when it seems to lie there.
+        above = HWND_TOP;
+    } else if (above == group) {
         flags |= SWP_NOZORDER;
         above = NULL;
     } else if (!above) {

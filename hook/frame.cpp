@@ -105,9 +105,11 @@ static void OnSize(HWND hwnd, int index)
         MeasureLater(hwnd, index);
 }
 
-// Some programs answer for their caption only once their frame was active.
+// Some programs answer for their caption only once their frame was active;
+// and the caption is painted anew, which the group must lie over.
 static void OnNcActivate(HWND hwnd, int index, WPARAM active)
 {
+    ShowButtonsLater(index);
     if (active && !Tb->Win[index].NcActivated && Tb->Win[index].ButtonsCreated) {
         Tb->Win[index].NcActivated = TRUE;
         MeasureLater(hwnd, index);

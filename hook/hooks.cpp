@@ -62,11 +62,14 @@ static void OnSnapFocus(HWND hwnd)
 }
 
 // Told late, its focus may have come before the hook did; one dressed
-// already (its creation seen, or the offer first) is new no more.
+// already (its creation seen, or the offer first) is new no more, nor one
+// told already that Kov leaves undressed (it would be snapped onto twice).
 static void OnNewWindow(HWND hwnd, bool late)
 {
-    if (GetWindowIndex(hwnd) >= 0)
+    static HWND told;   // this process's last
+    if (GetWindowIndex(hwnd) >= 0 || (late && hwnd == told))
         return;
+    told = hwnd;
     CreateSubclassing(hwnd, TRUE);
     if (late && GetActiveWindow() == hwnd)
         OnSnapFocus(hwnd);

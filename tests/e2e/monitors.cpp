@@ -25,8 +25,10 @@ TEST_CASE("a frame on the monitor left of the primary one: its group, roll-up an
     Menu menu;
     REQUIRE(spy.Next(&menu));
     CHECK(std::count(menu.texts.begin(), menu.texts.end(), "&Left") == 1);
-    HWND popup = WaitTop("#32768", "", PidOf(left));
-    CHECK((popup && IsWindowVisible(popup) && Rect(popup).right <= 0 && Rect(popup).left >= -1024));
+    // The menu's window exists before it is placed and shown: judge it once it is on the screen.
+    HWND popup = nullptr;
+    CHECK(WaitFor([&] { return (popup = WaitTop("#32768", "", PidOf(left), 0)) && IsWindowVisible(popup); }));
+    CHECK((popup && Rect(popup).right <= 0 && Rect(popup).left >= -1024));
     PostMessageA(left, WM_KEYDOWN, VK_ESCAPE, 0);
     // Maximized, it fills its own monitor, and the group stays there.
     REQUIRE(Ping(left));

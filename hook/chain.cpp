@@ -12,15 +12,13 @@
 //   recorded character set, whatever a later subclass did to the window's.
 // - A frame gets OldWndProc back only while SubclassProc is in front. When
 //   another module subclassed it after us, SubclassProc stays where it is as
-//   a pass-through: the saved procedure and character set go to two window
-//   properties, and SubclassProc forwards to them for a frame without a
-//   record. The next offer of such a frame takes the saved procedure back
-//   into a record instead of putting a second SubclassProc in front.
+//   a pass-through: the OwnFrame is kept, marked Passing, and SubclassProc
+//   forwards to it for a frame without a record. The next offer of such a
+//   frame takes it up again instead of putting a second SubclassProc in
+//   front. (Never a window property: any program can set one, and what it
+//   set would be called here.) A Passing record goes with its window.
 // - The library is pinned in every process where SubclassProc is in a chain.
 #include "share.h"
-
-#define PASS_PROC    "KovPassProc"
-#define PASS_CHARSET "KovPassCharset"   // 1 ANSI, 2 Unicode
 
 BOOL IsValidProcCS(WNDPROC proc)
 {
@@ -127,15 +125,8 @@ BOOL ChainFrame(HWND hwnd)
     if (!own)
         return FALSE;
     PinLibraryCS();
-    HANDLE passed = GetPropA(hwnd, PASS_PROC);
-    if (passed) {
-        // Still behind another module's procedure, which calls us.
-        ZeroMemory(own, sizeof(*own));
-        own->hwnd = hwnd;
-        own->OldWndProc = (WNDPROC)passed;
-        own->IsUnicode = (LONG_PTR)GetPropA(hwnd, PASS_CHARSET) == 2;
-        RemovePropA(hwnd, PASS_PROC);
-        RemovePropA(hwnd, PASS_CHARSET);
+    if (own->hwnd == hwnd && own->Passing) {
+        own->Passing = FALSE;   // still behind another module's procedure, which calls us
         return TRUE;
     }
     if (own->hwnd == hwnd && GetWindowProcCS(hwnd, own->IsUnicode) == SubclassProc) {
@@ -166,20 +157,17 @@ BOOL UnchainFrame(HWND hwnd)
     } else if (GetWindowProcCS(hwnd, own->IsUnicode) == SubclassProc) {
         SetWindowProcCS(hwnd, own->OldWndProc, own->IsUnicode);
     } else {
-        SetPropA(hwnd, PASS_PROC, (HANDLE)own->OldWndProc);
-        SetPropA(hwnd, PASS_CHARSET, (HANDLE)(LONG_PTR)(own->IsUnicode ? 2 : 1));
+        // Behind a later subclass, which calls us still: keep passing on.
+        ForgetOwnGroup(own);
+        own->Passing = TRUE;
+        return TRUE;
     }
     ZeroMemory(own, sizeof(*own));
     return TRUE;
 }
 
+// Only a frame this process has no record of: its procedure is not known.
 LRESULT PassThroughCS(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    WNDPROC passed = (WNDPROC)GetPropA(hwnd, PASS_PROC);
-    BOOL unicode = passed ? (LONG_PTR)GetPropA(hwnd, PASS_CHARSET) == 2 : IsWindowUnicode(hwnd);
-    if (passed && msg == WM_NCDESTROY) {
-        RemovePropA(hwnd, PASS_PROC);
-        RemovePropA(hwnd, PASS_CHARSET);
-    }
-    return CallWindowProcCS(passed, unicode, hwnd, msg, wParam, lParam);
+    return DefWindowProcCS(IsWindowUnicode(hwnd), hwnd, msg, wParam, lParam);
 }

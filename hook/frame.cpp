@@ -126,6 +126,8 @@ static LRESULT Unrecorded(HWND hwnd, OwnFrame *own, UINT msg, WPARAM wParam, LPA
     if (msg == WM_NCDESTROY || msg == DestroyAllBtnsMsg) {
         DropOwnGroup(hwnd, own);
         UnchainFrame(hwnd);
+        if (msg == WM_NCDESTROY)
+            ZeroMemory(own, sizeof(*own));   // a Passing record must not meet the handle's next window
         if (msg == DestroyAllBtnsMsg)
             return 0;
     }

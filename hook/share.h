@@ -149,6 +149,7 @@ struct OwnFrame {
     WNDPROC OldWndProc;
     WNDPROC OldButtonsProc;   // a system button window's, when that is the group
     BOOL    IsUnicode;        // the character set OldWndProc was read in
+    BOOL    Passing;          // released behind a later subclass: only passes messages on
 };
 // This process's record of a frame, or NULL; quick for the one asked last.
 OwnFrame *OwnFrameCS(HWND frame);

@@ -54,19 +54,24 @@ TEST_CASE("programs that crash leave nothing behind: no question, no full table"
         CHECK(desk.Group(hwnd));
 }
 
-TEST_CASE("another module subclasses a frame after us; released before and after it unhooks")
+TEST_CASE("another module subclasses a frame after us; it unhooks before the release, after it, or after the next offer")
 {
     UINT subclass = RegisterWindowMessageA(PROBE_SUBCLASS_MSG);
-    for (bool releaseFirst : {true, false}) {
-        CAPTURE(releaseFirst);
+    enum { BEFORE_RELEASE, BEFORE_OFFER, AFTER_OFFER };
+    for (int unhook : {BEFORE_RELEASE, BEFORE_OFFER, AFTER_OFFER}) {
+        CAPTURE(unhook);
         Desk desk;
         HWND frame = desk.Probe("--unicode");
         REQUIRE(desk.Group(frame));
         SendMessageA(frame, subclass, 1, 0);   // an ANSI subclass over the Unicode frame
-        if (!releaseFirst)
+        if (unhook == BEFORE_RELEASE)
             SendMessageA(frame, subclass, 0, 0);
         REQUIRE(desk.CloseKovw() == 0);
-        if (releaseFirst)
+        // A property any program may set, where an earlier release kept the procedure it passed to.
+        SetPropA(frame, "KovPassProc", (HANDLE)1);
+        SetPropA(frame, "KovPassCharset", (HANDLE)2);
+        CHECK(Ask(frame, Q_SUBCLASSED) == (unhook == BEFORE_RELEASE ? 0 : 1));   // the program answers
+        if (unhook == BEFORE_OFFER)
             SendMessageA(frame, subclass, 0, 0);
         // The program's own procedure still gets every message, as sent.
         REQUIRE(Ping(frame));
@@ -75,7 +80,13 @@ TEST_CASE("another module subclasses a frame after us; released before and after
         CHECK(std::wstring(text, GetWindowTextW(frame, text, 16)) == L"Hello");
         // Offered again: a group, and a program that keeps working.
         REQUIRE(desk.StartKovw());
-        CHECK((desk.Group(frame) && Ping(frame)));
+        CHECK((desk.Group(frame) && Ask(frame, Q_SUBCLASSED) == 1));
+        if (unhook == AFTER_OFFER) {
+            SendMessageA(frame, subclass, 0, 0);
+            CHECK(Ask(frame, Q_SUBCLASSED) == 1);
+            REQUIRE(desk.CloseKovw() == 0);
+            CHECK(WaitFor([&] { return Ask(frame, Q_SUBCLASSED) == 0 && Ping(frame); }));
+        }
     }
 }
 

@@ -14,7 +14,7 @@
 #include "handles.h"
 #include "options.h"
 
-#define KOV_SHARED_VERSION  3
+#define KOV_SHARED_VERSION  4
 #define KOV_SHARED_NAME     "KovShared"    // then the version, "-" and the desktop's name; "Local\" before it
 #define KOV_INSTANCE_NAME   "KovInstance"  // one running Kov per desktop, of whatever layout
                                            // where the system has sessions
@@ -46,23 +46,9 @@ struct AutoScrollRecord {
     uint32_t ThreadId;
 };
 
-struct KovShared {
-    uint32_t Version;
-    uint32_t Size;
-    // The controllers: the main's window (the one a user sees), and the
-    // window of the controller of each architecture (the main's or the
-    // companion's), to which either side forwards what concerns the other's
-    // windows. Each architecture's hooks, kept here so that a controller
-    // that was killed can have them removed by the next one.
-    Hwnd32   hwndKov;
-    Hwnd32   Controller[KOV_ARCHS];
-    uint32_t Hooks[KOV_ARCHS][KOV_HOOK_COUNT];
-    int32_t  Suspend;
-    int32_t  ReleaseOverride;   // the user let one side's release go on: the other asks no more
-    int32_t  DebugLevel;
-    int32_t  IsDBCS;
-    uint32_t DoubleClickTime;
-    int32_t  WinMajorVer, WinMinorVer;
+// What hosts write: data only, never a command, a procedure or anything a
+// controller runs, since every program the library enters may write it.
+struct KovHostState {
     // The shell.
     Hwnd32   hwndShutdownManager;
     Hwnd32   hwndWin3PopupPatch;
@@ -84,14 +70,39 @@ struct KovShared {
     // Roll-up's hand-over to the frame's own procedure.
     Hwnd32   hwndTrapRollup, hwndTrapWMsize;
     UnMinAllRecord UnMinAll;
+};
+
+// Everything before State is the controllers' to write: hosts map those
+// pages read-only. State starts on a page of its own (a page is 4 KB on
+// every system Kov runs on).
+#define KOV_STATE_OFFSET 8192
+
+struct KovShared {
+    uint32_t Version;
+    uint32_t Size;
+    // The controllers: the main's window (the one a user sees), and the
+    // window of the controller of each architecture (the main's or the
+    // companion's), to which either side forwards what concerns the other's
+    // windows. Each architecture's hooks, kept here so that a controller
+    // that was killed can have them removed by the next one.
+    Hwnd32   hwndKov;
+    Hwnd32   Controller[KOV_ARCHS];
+    uint32_t Hooks[KOV_ARCHS][KOV_HOOK_COUNT];
+    int32_t  Suspend;
+    int32_t  ReleaseOverride;   // the user let one side's release go on: the other asks no more
+    int32_t  DebugLevel;
+    int32_t  IsDBCS;
+    uint32_t DoubleClickTime;
+    int32_t  WinMajorVer, WinMinorVer;
     ExceptionList  Xception;
     int32_t  ScreenDpi;   // the DPI the options' pixel sizes are meant at: the main controller's
     OptionsRecord  Op;   // its size is no multiple of 4
     // Counts the main controller's starts: a controller's release touches
     // only what its own start dressed, so that a late one never undoes a
-    // newer Kov. After Op, where it moves no field a benchmark of earlier
-    // layouts reads.
+    // newer Kov.
     uint32_t Instance;
+    uint8_t  Unused[KOV_STATE_OFFSET - 4466];
+    KovHostState State;
 };
 
 #pragma pack(pop)
@@ -99,20 +110,21 @@ struct KovShared {
 static_assert(sizeof(Hwnd32) == 4, "Hwnd32 layout");
 static_assert(sizeof(POINT) == 8 && sizeof(RECT) == 16, "POINT and RECT are fixed-width");
 static_assert(sizeof(AutoScrollRecord) == 32, "AutoScrollRecord layout");
+static_assert(offsetof(KovHostState, hwndSnapNewWindow) == 16, "KovHostState layout");
+static_assert(offsetof(KovHostState, MouseDirection) == 28, "KovHostState layout");
+static_assert(offsetof(KovHostState, autoScroll) == 60, "KovHostState layout");
+static_assert(offsetof(KovHostState, hwndTrapRollup) == 92, "KovHostState layout");
+static_assert(offsetof(KovHostState, UnMinAll) == 100, "KovHostState layout");
+static_assert(sizeof(KovHostState) == 100 + sizeof(UnMinAllRecord), "KovHostState size");
 static_assert(offsetof(KovShared, hwndKov) == 8, "KovShared layout");
 static_assert(offsetof(KovShared, Controller) == 12, "KovShared layout");
 static_assert(offsetof(KovShared, Hooks) == 20, "KovShared layout");
 static_assert(offsetof(KovShared, Suspend) == 52, "KovShared layout");
-static_assert(offsetof(KovShared, hwndShutdownManager) == 80, "KovShared layout");
-static_assert(offsetof(KovShared, hwndSnapNewWindow) == 96, "KovShared layout");
-static_assert(offsetof(KovShared, MouseDirection) == 108, "KovShared layout");
-static_assert(offsetof(KovShared, autoScroll) == 140, "KovShared layout");
-static_assert(offsetof(KovShared, hwndTrapRollup) == 172, "KovShared layout");
-static_assert(offsetof(KovShared, UnMinAll) == 180, "KovShared layout");
-static_assert(offsetof(KovShared, Xception) == 424, "KovShared layout");
-static_assert(offsetof(KovShared, ScreenDpi) == 1268, "KovShared layout");
-static_assert(offsetof(KovShared, Op) == 1272, "KovShared layout");
-static_assert(offsetof(KovShared, Instance) == 1272 + OPTIONS_FILE_SIZE, "KovShared layout");
-static_assert(sizeof(KovShared) == 1276 + OPTIONS_FILE_SIZE, "KovShared size");
+static_assert(offsetof(KovShared, Xception) == 80, "KovShared layout");
+static_assert(offsetof(KovShared, ScreenDpi) == 924, "KovShared layout");
+static_assert(offsetof(KovShared, Op) == 928, "KovShared layout");
+static_assert(offsetof(KovShared, Instance) == 928 + OPTIONS_FILE_SIZE, "KovShared layout");
+static_assert(offsetof(KovShared, State) == KOV_STATE_OFFSET, "KovShared layout");
+static_assert(sizeof(KovShared) == KOV_STATE_OFFSET + sizeof(KovHostState), "KovShared size");
 
 #endif

@@ -51,14 +51,14 @@ static void ShowStartupState(void)
 // of a right button would be taken, or an action sent, for a press of then.
 static void ForgetLastRun(void)
 {
-    Shared->TrappedRBtnDown = Shared->TrappedMBtnDown = 0;
-    Shared->MouseDirection = 0;
-    Shared->hwndScroll = NULL;
-    Shared->ScrollActionId = 0;
-    memset(&Shared->autoScroll, 0, sizeof(Shared->autoScroll));
-    Shared->hwndTrapRollup = Shared->hwndTrapWMsize = NULL;
-    Shared->hwndSnapNewWindow = Shared->hwndOldSnapWindow = NULL;
-    Shared->IgnoreSnapWindow = 0;
+    Shared->State.TrappedRBtnDown = Shared->State.TrappedMBtnDown = 0;
+    Shared->State.MouseDirection = 0;
+    Shared->State.hwndScroll = NULL;
+    Shared->State.ScrollActionId = 0;
+    memset(&Shared->State.autoScroll, 0, sizeof(Shared->State.autoScroll));
+    Shared->State.hwndTrapRollup = Shared->State.hwndTrapWMsize = NULL;
+    Shared->State.hwndSnapNewWindow = Shared->State.hwndOldSnapWindow = NULL;
+    Shared->State.IgnoreSnapWindow = 0;
     Shared->ReleaseOverride = 0;
 }
 

@@ -46,7 +46,7 @@ static HMENU BuildTrayMenu(BOOL full)
     AppendMenuA(menu, MF_STRING, IDM_SUSPEND, Shared->Suspend ? SID_ENABLE : SID_SUSPEND);
     AppendMenuA(menu, MF_SEPARATOR, 0, NULL);
     AppendMenuA(menu, MF_STRING, ACTION_MINALL, SID_MINALL);
-    if (Shared->UnMinAll.Count)
+    if (Shared->State.UnMinAll.Count)
         AppendMenuA(menu, MF_STRING, ACTION_UNDOMINALL, SID_UNMINALL);
     return menu;
 }

@@ -88,7 +88,7 @@ static void RunUserCommand(HWND owner)
 // first, so that two undos at once bring nothing back twice.
 static void UndoMinimizeAll(void)
 {
-    volatile UnMinAllRecord &record = Sh->UnMinAll;
+    volatile UnMinAllRecord &record = St->UnMinAll;
     int32_t count = record.Count;
     record.Count = 0;
     if (count <= 0)
@@ -103,10 +103,10 @@ static void UndoMinimizeAll(void)
             taken[n++] = hwnd;
     }
     int animation = SetAnimation(0);
-    Sh->IgnoreSnapWindow = 1;
+    St->IgnoreSnapWindow = 1;
     for (int i = 0; i < n; i++)
         ShowWindow(taken[i], SW_SHOWNOACTIVATE);
-    Sh->IgnoreSnapWindow = 0;
+    St->IgnoreSnapWindow = 0;
     if (n > 0)
         ActivateWindowCS(taken[0]);
     SetAnimation(animation);
@@ -124,7 +124,7 @@ int ExecuteSystemCommand(HWND hwnd, int index, int action, int source)
         break;
     case ACTION_STARTMENU:
         if (Sh->Op.Flags & FLAG_SNAPSTARTMENU)
-            Sh->DoSnapStartMenu = 1;
+            St->DoSnapStartMenu = 1;
         PostMessageA(target, WM_SYSCOMMAND, SC_TASKLIST, 0);
         break;
     case ACTION_MAXRESTORE:

@@ -74,10 +74,10 @@ static LRESULT OnGetMinMaxInfo(HWND hwnd, WNDPROC old, BOOL unicode, WPARAM wPar
     MINMAXINFO *info = (MINMAXINFO *)lParam;
     LONG minTrackHeight = info->ptMinTrackSize.y;
     LRESULT result = CallWindowProcCS(old, unicode, hwnd, WM_GETMINMAXINFO, wParam, lParam);
-    if (hwnd == Sh->hwndTrapRollup) {
+    if (hwnd == St->hwndTrapRollup) {
         info->ptMinTrackSize.y = minTrackHeight;
-        Sh->hwndTrapRollup = 0;
-        Sh->hwndTrapWMsize = hwnd;
+        St->hwndTrapRollup = 0;
+        St->hwndTrapWMsize = hwnd;
     }
     return result;
 }
@@ -156,8 +156,8 @@ LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         OnPositionChanged(hwnd, index, lParam);
         break;
     case WM_SIZE:
-        if (hwnd == Sh->hwndTrapWMsize) {
-            Sh->hwndTrapWMsize = 0;
+        if (hwnd == St->hwndTrapWMsize) {
+            St->hwndTrapWMsize = 0;
             return 0;
         }
         OnSize(hwnd, index);

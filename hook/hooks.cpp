@@ -44,7 +44,7 @@ LRESULT CALLBACK CBTHookProc(int code, WPARAM wParam, LPARAM lParam)
         // quick click lands on its title bar. Our buttons never take it.
         if (wParam && GetButtonWindowIndex((HWND)wParam, TRUE) >= 0)
             return 1;
-        if (wParam && !Sh->IgnoreSnapWindow)
+        if (wParam && !St->IgnoreSnapWindow)
             PostMessageA((HWND)wParam, KM_SNAPFOCUS, wParam, 0);
     }
     return CallNextHookEx(HookHandle(HOOK_CBT), code, wParam, lParam);
@@ -174,7 +174,7 @@ LRESULT CALLBACK GetMsgHookProc(int code, WPARAM wParam, LPARAM lParam)
 HWND GetHwndForAction(HWND hwnd, int action)
 {
     if (action == ACTION_TASKLIST && HIWORD(GetProcessVersion(0)) < 4)
-        return Sh->hwndWin3PopupPatch;
+        return St->hwndWin3PopupPatch;
     return hwnd;
 }
 
@@ -207,26 +207,26 @@ static void OnMouseMove(POINT pt, HWND under)
 {
     int d = Sh->Op.ScrollSensitivity;
     int direction;
-    if (pt.y > Sh->LastMousePos.y + d)
+    if (pt.y > St->LastMousePos.y + d)
         direction = VK_DOWN;
-    else if (pt.y < Sh->LastMousePos.y - d)
+    else if (pt.y < St->LastMousePos.y - d)
         direction = VK_UP;
-    else if (pt.x > Sh->LastMousePos.x + d)
+    else if (pt.x > St->LastMousePos.x + d)
         direction = VK_RIGHT;
-    else if (pt.x < Sh->LastMousePos.x - d)
+    else if (pt.x < St->LastMousePos.x - d)
         direction = VK_LEFT;
     else
         return;
-    Sh->MouseDirection = direction;
-    Sh->LastMousePos = pt;
-    if (Sh->autoScroll.TimerId)
+    St->MouseDirection = direction;
+    St->LastMousePos = pt;
+    if (St->autoScroll.TimerId)
         return;
     bool middleScrolls = SlotAction(SLOT_MIDDLE) == ACTION_SCROLLPAGE && KeyDown(VK_MBUTTON);
     bool rightScrolls = SlotAction(SLOT_CTRL_RIGHT) == ACTION_SCROLLPAGE && KeyDown(VK_RBUTTON) &&
                         KeyDown(VK_CONTROL);
     if (middleScrolls || rightScrolls) {
         PostMessageA(under, KM_ACTION, ACTION_SCROLLLINE, SOURCE_MOUSE);
-        Sh->hwndScroll = 0;
+        St->hwndScroll = 0;
     }
 }
 
@@ -240,21 +240,21 @@ static bool OnRightPress(HWND under)
     int action = SlotAction(KeyDown(VK_CONTROL) ? SLOT_CTRL_RIGHT : SLOT_RIGHT);
     if (action == ACTION_NONE)
         return false;
-    Sh->TrappedRBtnDown = 1;
-    Sh->hwndScroll = 0;
+    St->TrappedRBtnDown = 1;
+    St->hwndScroll = 0;
     if (action != ACTION_SCROLLPAGE) {
         PostGesture(under, action);
         return true;
     }
-    Sh->hwndScroll = under;
-    Sh->ScrollActionId = ACTION_SCROLLPAGE;
+    St->hwndScroll = under;
+    St->ScrollActionId = ACTION_SCROLLPAGE;
     ForgetScrollbars();
     LONG time = GetMessageTime();
-    if (time > Sh->LastMsgTime) {
-        if ((DWORD)(time - Sh->LastMsgTime) < Sh->DoubleClickTime)
-            Sh->ScrollActionId = ACTION_SCROLLPAGES;
+    if (time > St->LastMsgTime) {
+        if ((DWORD)(time - St->LastMsgTime) < Sh->DoubleClickTime)
+            St->ScrollActionId = ACTION_SCROLLPAGES;
         else
-            Sh->LastMsgTime = time;
+            St->LastMsgTime = time;
     }
     return true;
 }
@@ -264,12 +264,12 @@ static bool OnMiddlePress(HWND under)
     int action = SlotAction(SLOT_MIDDLE);
     if (action == ACTION_NONE)
         return false;
-    Sh->TrappedMBtnDown = 1;
-    Sh->hwndScroll = 0;
+    St->TrappedMBtnDown = 1;
+    St->hwndScroll = 0;
     if (action == ACTION_SCROLLPAGE) {
         // The window sees this press; the release decides.
-        Sh->hwndScroll = under;
-        Sh->ScrollActionId = ACTION_SCROLLPAGE;
+        St->hwndScroll = under;
+        St->ScrollActionId = ACTION_SCROLLPAGE;
         ForgetScrollbars();
         return false;
     }
@@ -281,9 +281,9 @@ static bool OnMiddleDoubleClick(HWND under)
 {
     if (SlotAction(SLOT_MIDDLE) != ACTION_SCROLLPAGE)
         return false;
-    Sh->hwndScroll = under;
-    Sh->ScrollActionId = ACTION_SCROLLPAGES;
-    Sh->TrappedMBtnDown = 1;
+    St->hwndScroll = under;
+    St->ScrollActionId = ACTION_SCROLLPAGES;
+    St->TrappedMBtnDown = 1;
     ForgetScrollbars();
     return true;
 }
@@ -294,9 +294,9 @@ static bool OnRelease(int *trapped, HWND under)
 {
     if (!*trapped)
         return false;
-    if (Sh->hwndScroll && under == Sh->hwndScroll)
-        PostMessageA(Sh->hwndScroll, KM_ACTION, Sh->ScrollActionId, SOURCE_MOUSE);
-    Sh->hwndScroll = 0;
+    if (St->hwndScroll && under == St->hwndScroll)
+        PostMessageA(St->hwndScroll, KM_ACTION, St->ScrollActionId, SOURCE_MOUSE);
+    St->hwndScroll = 0;
     StopScrollTimer();
     *trapped = 0;
     return true;
@@ -326,11 +326,11 @@ LRESULT CALLBACK MouseHookProc(int code, WPARAM wParam, LPARAM lParam)
         break;
     case WM_RBUTTONUP:
     case WM_NCRBUTTONUP:
-        take = OnRelease(&Sh->TrappedRBtnDown, mouse->hwnd);
+        take = OnRelease(&St->TrappedRBtnDown, mouse->hwnd);
         break;
     case WM_MBUTTONUP:
     case WM_NCMBUTTONUP:
-        take = OnRelease(&Sh->TrappedMBtnDown, mouse->hwnd);
+        take = OnRelease(&St->TrappedMBtnDown, mouse->hwnd);
         break;
     }
     if (take)

@@ -35,14 +35,15 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void *reserved)
 
 int WINAPI GetHookData(OptionsRecord **options, ExceptionList **exceptions)
 {
-    *options = &Sh->Op;
-    *exceptions = &Sh->Xception;
+    KovShared *w = ControllerView();
+    *options = &w->Op;
+    *exceptions = &w->Xception;
     return 0;
 }
 
 void WINAPI SetSystemParameters(UINT doubleClickTime)
 {
-    Sh->DoubleClickTime = doubleClickTime;
+    ControllerView()->DoubleClickTime = doubleClickTime;
 }
 
 int WINAPI HookInstalled(void)
@@ -65,7 +66,7 @@ static void CaptureMetrics(void)
     Tb->cySysMin = (SHORT)GetSystemMetrics(SM_CYMIN);
     Tb->screenWidth = (SHORT)GetSystemMetrics(SM_CXSCREEN);
     HDC screen = GetDC(NULL);
-    Sh->ScreenDpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+    ControllerView()->ScreenDpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
     if (screen)
         ReleaseDC(NULL, screen);
 }
@@ -113,7 +114,7 @@ static void RemoveHooks(bool all)
     StopWatching(CloakWatch);
     CloakWatch = NULL;
     for (int i = 0; i < KOV_HOOK_COUNT; i++) {
-        uint32_t &handle = Sh->Hooks[KOV_ARCH_SLOT][i];
+        uint32_t &handle = ControllerView()->Hooks[KOV_ARCH_SLOT][i];
         // One of ours that is gone from the record was removed by the newer start.
         if (handle && (all || handle == HandleTo32(OwnHooks[i]))) {
             UnhookWindowsHookEx((HHOOK)(ULONG_PTR)handle);
@@ -127,14 +128,26 @@ static void RemoveHooks(bool all)
     }
 }
 
+// The taskbar (or the old shell's Program Manager) as the record names it:
+// programs write that name, so a window of another class is none of Kov's to tell.
+static HWND ShutdownManager(void)
+{
+    HWND hwnd = St->hwndShutdownManager;
+    char className[CLASS_NAME_SIZE];
+    if (!hwnd || !GetClassNameA(hwnd, className, sizeof(className)))
+        return NULL;
+    bool taskbar = strncmp(className, "Shell_TrayW", 11) == 0;
+    return taskbar || strcmp(className, "Progman") == 0 ? hwnd : NULL;
+}
+
 // Offers every window its buttons, and the taskbar its subclass once the
 // enumeration has settled which window that is (the last one met): told on
 // the way, an earlier one could take the subclass first.
 static void OfferAllWindows(void)
 {
     EnumWindows(CreateAllButtonsProc, (LPARAM)RegisterWindowMessageA(MSG_CREATEALLBTNS));
-    if (Sh->hwndShutdownManager)
-        PostMessageA(Sh->hwndShutdownManager, RegisterWindowMessageA(MSG_SYSTASKBARINIT), 1, 0);
+    if (HWND manager = ShutdownManager())
+        PostMessageA(manager, RegisterWindowMessageA(MSG_SYSTASKBARINIT), 1, 0);
 }
 
 // hwndMain: the controller's window (the main one's, or the companion's);
@@ -145,9 +158,10 @@ static int Install(HWND hwndMain, int isDBCS, int debugLevel, bool perThread)
     // main controller has made it already).
     if (OpenKovShared(1) != SHARED_OPEN)
         return 0;
+    KovShared *w = ControllerView();
     DebugLevelCS = debugLevel;
-    Sh->DebugLevel = debugLevel;
-    Sh->IsDBCS = isDBCS;
+    w->DebugLevel = debugLevel;
+    w->IsDBCS = isDBCS;
 
     HMODULE self = LoadLibraryA(KOV_HOOK_FILE);
     if ((UINT_PTR)self <= 32) {
@@ -170,8 +184,8 @@ static int Install(HWND hwndMain, int isDBCS, int debugLevel, bool perThread)
     // The system and the shell as the main controller sees them.
     if (!perThread) {
         DWORD version = GetVersion();
-        Sh->WinMajorVer = LOBYTE(LOWORD(version));
-        Sh->WinMinorVer = HIBYTE(LOWORD(version));
+        w->WinMajorVer = LOBYTE(LOWORD(version));
+        w->WinMinorVer = HIBYTE(LOWORD(version));
     }
     if (KovIsHooked) {
         FreeLibrary(self);   // the first call's reference is the one kept
@@ -183,14 +197,14 @@ static int Install(HWND hwndMain, int isDBCS, int debugLevel, bool perThread)
     // work a second time.
     OwnInstance = Sh->Instance;
     RemoveHooks(true);
-    Sh->Controller[KOV_ARCH_SLOT] = hwndMain;
+    w->Controller[KOV_ARCH_SLOT] = hwndMain;
     if (!IsWindow(Sh->hwndKov))   // a test's or a lone companion's call
-        Sh->hwndKov = hwndMain;
+        w->hwndKov = hwndMain;
     SweepDeadRecords();   // left by programs that ended while an earlier kovw ran
     CaptureMetrics();
     Tb->IsShutdown = 0;
     if (!perThread)
-        Sh->hwndShutdownManager = 0;   // found again by the offer to every window
+        St->hwndShutdownManager = 0;   // found again by the offer to every window
 
     for (const HookSpec &hook : Hooks) {
         *hook.proc = (HOOKPROC)GetProcAddress(hiKovDll, hook.name);
@@ -201,7 +215,7 @@ static int Install(HWND hwndMain, int isDBCS, int debugLevel, bool perThread)
         }
         if (!perThread) {
             HHOOK handle = SetWindowsHookExA(hook.type, *hook.proc, hiKovDll, 0);
-            Sh->Hooks[KOV_ARCH_SLOT][hook.which] = HandleTo32(handle);
+            w->Hooks[KOV_ARCH_SLOT][hook.which] = HandleTo32(handle);
             OwnHooks[hook.which] = handle;
         }
     }
@@ -234,9 +248,9 @@ BOOL CALLBACK CreateAllButtonsProc(HWND hwnd, LPARAM message)
     if (!GetClassNameA(hwnd, className, sizeof(className)))
         return TRUE;
     if (strcmp(className, "Progman") == 0)
-        Sh->hwndWin3PopupPatch = hwnd;
+        St->hwndWin3PopupPatch = hwnd;
     if (!IsOldShell() && strncmp(className, "Shell_TrayW", 11) == 0)
-        Sh->hwndShutdownManager = hwnd;
+        St->hwndShutdownManager = hwnd;
     return TRUE;
 }
 
@@ -279,9 +293,9 @@ int WINAPI FreeKovHook(BOOL force)
     }
     UINT destroyAll = RegisterWindowMessageA(MSG_DESTROYALLBTNS);
     UINT taskbarInit = RegisterWindowMessageA(MSG_SYSTASKBARINIT);
-    if (Sh->hwndShutdownManager) {
+    if (HWND manager = ShutdownManager()) {
         DWORD_PTR result;
-        SendMessageTimeoutA(Sh->hwndShutdownManager, taskbarInit, 0, 0, SMTO_ABORTIFHUNG,
+        SendMessageTimeoutA(manager, taskbarInit, 0, 0, SMTO_ABORTIFHUNG,
                             RELEASE_WAIT_MS, &result);
     }
     // A Kov started since (its main killed, this a companion that has not
@@ -306,7 +320,7 @@ int WINAPI FreeKovHook(BOOL force)
                 OfferAllWindows();
                 return 0;
             }
-            Sh->ReleaseOverride = 1;
+            ControllerView()->ReleaseOverride = 1;
         }
         ReleaseWindow(hwnd, destroyAll);
     }
@@ -352,7 +366,7 @@ int CreateSubclassing(HWND hwnd, BOOL isNew)
     if (Tb->IsShutdown)
         return 0;
     if (isNew)
-        Sh->hwndSnapNewWindow = hwnd;
+        St->hwndSnapNewWindow = hwnd;
     if (IsException(hwnd))
         return 0;
     LONG style = GetWindowLongA(hwnd, GWL_STYLE);

@@ -40,7 +40,7 @@ int Rollup(HWND hwnd, BOOL noActivate)
         rec.cyUnrolled = (SHORT)height;
         rec.cxRolled = (SHORT)width;
         newHeight = rolledHeight;
-        Sh->hwndTrapRollup = hwnd;
+        St->hwndTrapRollup = hwnd;
         result = 1;
     } else {
         // A window never rolled up has no width recorded: it keeps its own.
@@ -73,7 +73,7 @@ void RollupTable(HWND source, BOOL rolledUp)
         }
         if (!IsWindowVisible(hwnd) || IsIconic(hwnd))
             continue;
-        if (IsOldShell() && hwnd == Sh->hwndShutdownManager)
+        if (IsOldShell() && hwnd == St->hwndShutdownManager)
             continue;
         bool rolled = Tb->Win[i].cyUnrolled != 0;
         if (rolledUp && !rolled) {

@@ -85,46 +85,46 @@ int ZoneAtDpi(int zone, UINT windowDpi, int screenDpi)
 // the release must not start the timer after it.
 void CheckAutoScrollStart(HWND hwnd)
 {
-    if (Sh->autoScroll.TimerId || !(Sh->TrappedMBtnDown || Sh->TrappedRBtnDown))
+    if (St->autoScroll.TimerId || !(St->TrappedMBtnDown || St->TrappedRBtnDown))
         return;
-    Sh->autoScroll.hwnd = hwnd;
-    GetWindowRect(hwnd, &Sh->autoScroll.rc);
-    Sh->autoScroll.Direction = Sh->MouseDirection;
+    St->autoScroll.hwnd = hwnd;
+    GetWindowRect(hwnd, &St->autoScroll.rc);
+    St->autoScroll.Direction = St->MouseDirection;
     POINT pt = {};
     GetCursorPos(&pt);
-    const RECT &rc = Sh->autoScroll.rc;
+    const RECT &rc = St->autoScroll.rc;
     int zone = ZoneAtDpi(Sh->Op.AutoScrollZone, WindowDpi(hwnd), Sh->ScreenDpi);
-    bool inTopBand = Sh->MouseDirection == VK_UP && pt.y > rc.top && pt.y < rc.top + zone;
-    bool inBottomBand = Sh->MouseDirection == VK_DOWN && pt.y > rc.bottom - zone && pt.y < rc.bottom;
+    bool inTopBand = St->MouseDirection == VK_UP && pt.y > rc.top && pt.y < rc.top + zone;
+    bool inBottomBand = St->MouseDirection == VK_DOWN && pt.y > rc.bottom - zone && pt.y < rc.bottom;
     if (!inTopBand && !inBottomBand)
         return;
     if (OwnTimer && OwnTimerThread == GetCurrentThreadId())
         KillTimer(NULL, OwnTimer);   // one left by a stop in another thread
     OwnTimer = SetTimer(NULL, 0, Sh->Op.AutoScrollInterval, NULL);
     OwnTimerThread = GetCurrentThreadId();
-    Sh->autoScroll.ThreadId = OwnTimerThread;
-    Sh->autoScroll.TimerId = OwnTimer;
+    St->autoScroll.ThreadId = OwnTimerThread;
+    St->autoScroll.TimerId = OwnTimer;
 }
 
 // Another thread only clears the record; the owner stops its timer at the
 // next tick, which the record no longer names.
 void StopScrollTimer(void)
 {
-    if (!Sh->autoScroll.TimerId)
+    if (!St->autoScroll.TimerId)
         return;
-    if (Sh->autoScroll.ThreadId == GetCurrentThreadId() && Sh->autoScroll.TimerId == OwnTimer) {
+    if (St->autoScroll.ThreadId == GetCurrentThreadId() && St->autoScroll.TimerId == OwnTimer) {
         KillTimer(NULL, OwnTimer);
         OwnTimer = 0;
     }
-    ZeroMemory((void *)&Sh->autoScroll, sizeof(Sh->autoScroll));
+    ZeroMemory((void *)&St->autoScroll, sizeof(St->autoScroll));
 }
 
 bool TakeScrollTick(MSG *msg)
 {
     if (msg->hwnd || !OwnTimer || msg->wParam != OwnTimer || OwnTimerThread != GetCurrentThreadId())
         return false;
-    if (Sh->autoScroll.TimerId == OwnTimer && Sh->autoScroll.ThreadId == OwnTimerThread) {
-        PostMessageA(Sh->autoScroll.hwnd, KM_ACTION, ACTION_SCROLLLINE, SOURCE_MOUSE);
+    if (St->autoScroll.TimerId == OwnTimer && St->autoScroll.ThreadId == OwnTimerThread) {
+        PostMessageA(St->autoScroll.hwnd, KM_ACTION, ACTION_SCROLLLINE, SOURCE_MOUSE);
     } else {
         KillTimer(NULL, OwnTimer);
         OwnTimer = 0;
@@ -135,14 +135,14 @@ bool TakeScrollTick(MSG *msg)
 
 void CheckAutoScrollStop(void)
 {
-    if (!Sh->autoScroll.TimerId)
+    if (!St->autoScroll.TimerId)
         return;
     POINT pt = {};
     GetCursorPos(&pt);
-    const RECT &rc = Sh->autoScroll.rc;
+    const RECT &rc = St->autoScroll.rc;
     bool outside = pt.y < rc.top - AUTOSCROLL_SLACK || pt.y > rc.bottom + AUTOSCROLL_SLACK ||
                    pt.x < rc.left - AUTOSCROLL_SLACK || pt.x > rc.right + AUTOSCROLL_SLACK;
-    if (Sh->MouseDirection != Sh->autoScroll.Direction || outside)
+    if (St->MouseDirection != St->autoScroll.Direction || outside)
         StopScrollTimer();
 }
 
@@ -163,7 +163,7 @@ static void ScrollLine(HWND hwnd)
     CheckScrollbarHwnd(hwnd, &ScrollCache);
     CheckAutoScrollStart(hwnd);
     CheckAutoScrollStop();
-    int direction = Sh->MouseDirection;
+    int direction = St->MouseDirection;
     if (direction < VK_LEFT || direction > VK_DOWN)
         return;
     if (Sh->Op.Flags & FLAG_SCROLLWITHKEYS) {
@@ -206,7 +206,7 @@ static WORD VerticalEnd(HWND hwnd, HWND bar)
 // n pages up or down, or with n 0 to the top or the end; never sideways.
 static void ScrollPages(HWND hwnd, int pages)
 {
-    int direction = Sh->MouseDirection;
+    int direction = St->MouseDirection;
     if ((direction != VK_UP && direction != VK_DOWN) || pages < 0)
         return;
     bool down = direction == VK_DOWN;

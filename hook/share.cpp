@@ -29,12 +29,16 @@ int   SysTaskbarActive = 0;
 // Until this process finds the mapping: Kov is not running, as far as it
 // can tell.
 static KovShared Dormant = {0, 0, {}, {}, {}, 1};
-KovShared *Sh = &Dormant;
+const KovShared *Sh = &Dormant;
+KovHostState *St = &Dormant.State;
+static KovShared *Writable = &Dormant;
+static KovShared HostCopy;
+static bool ReadOnly;   // the controllers' part of the view, in a host
 static DWORD LastAttempt;
 static HANDLE Mapping;
 #define ATTACH_RETRY_MS 1000
 
-// "Local\KovShared3-<desktop>": a second desktop, or (where the system has
+// "Local\KovShared4-<desktop>": a second desktop, or (where the system has
 // sessions, Windows 2000 on) a second user's session, has a Kov of its own,
 // and a Kov of another layout a record of its own, so that an upgrade starts
 // while programs still hold the old one. Windows 95 has no desktop objects to
@@ -132,12 +136,31 @@ static int OpenTable(HANDLE *mapping, KovTable **table)
     return SHARED_OPEN;
 }
 
+static bool Protect(KovShared *view, DWORD protection)
+{
+    DWORD was;
+    return VirtualProtect(view, KOV_STATE_OFFSET, protection, &was) != 0;
+}
+
+KovShared *ControllerView(void)
+{
+    return Writable;
+}
+
 // create: the main controller makes the mapping (or takes the one programs
 // still hold from an earlier run); otherwise only an existing one is opened.
-int WINAPI OpenKovShared(int create)
+// A host (not a controller) gets the controllers' part read-only.
+static int OpenShared(int create, bool host)
 {
-    if (Sh != &Dormant)
+    if (Sh != &Dormant) {
+        if (!host && Writable == &HostCopy) {   // a controller's process the hooks reached first
+            if (ReadOnly && !Protect((KovShared *)Sh, PAGE_READWRITE))
+                return SHARED_CANNOT_CREATE;
+            ReadOnly = false;
+            Writable = (KovShared *)Sh;
+        }
         return Matches(Sh) ? SHARED_OPEN : SHARED_OTHER_LAYOUT;
+    }
     char name[KOV_SHARED_NAME_SIZE];
     KovObjectName(name, sizeof(name), KOV_SHARED_NAME, TRUE);
     HANDLE mapping, tableMapping;
@@ -166,19 +189,31 @@ int WINAPI OpenKovShared(int create)
     // does not keep the name, by which the others find the mapping.
     Tb = table;
     TableMapping = tableMapping;
+    // Where the system cannot protect the view, the host's writes still
+    // go only to State.
+    ReadOnly = host && Protect(view, PAGE_READONLY);
+    Writable = host ? &HostCopy : view;
+    St = &view->State;
     Sh = view;
     Mapping = mapping;
     DebugLevelCS = Sh->DebugLevel;
     return SHARED_OPEN;
 }
 
+int WINAPI OpenKovShared(int create)
+{
+    return OpenShared(create, false);
+}
+
 void DetachSharedCS(void)
 {
     if (Sh == &Dormant)
         return;
-    KovShared *view = Sh;
+    KovShared *view = (KovShared *)Sh;
     KovTable *table = Tb;
-    Sh = &Dormant;
+    Sh = Writable = &Dormant;
+    St = &Dormant.State;
+    ReadOnly = false;
     Tb = &DormantTable;
     CloseMapping(Mapping, view);
     CloseMapping(TableMapping, table);
@@ -195,7 +230,7 @@ void AttachSharedCS(void)
     if (Sh != &Dormant || GetTickCount() - LastAttempt < ATTACH_RETRY_MS)
         return;
     LastAttempt = GetTickCount();
-    OpenKovShared(0);
+    OpenShared(0, true);
 }
 
 bool IsAttachedCS(void)
@@ -205,7 +240,7 @@ bool IsAttachedCS(void)
 
 KovShared *WINAPI GetKovShared(void)
 {
-    return IsAttachedCS() ? Sh : NULL;
+    return IsAttachedCS() && Writable != &HostCopy ? Writable : NULL;
 }
 
 bool IsForeignCall(HWND hwnd)

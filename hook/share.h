@@ -83,7 +83,13 @@ struct SCROLLCACHE {
 
 // --- Desktop-wide: this process's view of the mapping; never NULL (a
 // record of its own, suspended, until the mapping is found) ---
-extern KovShared *Sh;
+// What a host only reads is mapped read-only there: Sh is const, and hosts
+// write State (St) alone.
+extern const KovShared *Sh;
+extern KovHostState *St;
+// The record as the controllers write it; in a host, a copy of its own that
+// nobody reads, so that no write of ours ever meets a read-only page.
+KovShared *ControllerView(void);
 // Attaches this process to the mapping when it is not yet (tried again
 // after a while, not at every call); the hook procedures call it first.
 void AttachSharedCS(void);

@@ -38,7 +38,7 @@ static bool Contains(const RECT &rc, POINT pt)
 // to a button of theirs, such as the taskbar's Start button.
 static bool IsShellWindow(HWND hwnd)
 {
-    return hwnd == Sh->hwndShutdownManager || hwnd == GetDesktopWindow();
+    return hwnd == St->hwndShutdownManager || hwnd == GetDesktopWindow();
 }
 
 void CheckMouseSnap(HWND frame)
@@ -46,9 +46,9 @@ void CheckMouseSnap(HWND frame)
     DWORD flags = Sh->Op.Flags;
     if (!(flags & FLAG_SNAPFOCUSWINDOW))
         return;
-    bool isNew = frame == Sh->hwndSnapNewWindow;
+    bool isNew = frame == St->hwndSnapNewWindow;
     if (isNew)
-        Sh->hwndSnapNewWindow = 0;
+        St->hwndSnapNewWindow = 0;
     else if ((flags & FLAG_SNAPNEWWINDOWSONLY) || !IsWindowVisible(frame))
         return;
 
@@ -65,14 +65,14 @@ void CheckMouseSnap(HWND frame)
 
     if (!isNew) {
         // Not pulled back to the same place twice in a row.
-        if (target == Sh->hwndOldSnapWindow)
+        if (target == St->hwndOldSnapWindow)
             return;
-        Sh->hwndOldSnapWindow = target;
+        St->hwndOldSnapWindow = target;
         POINT pt = {};
         GetCursorPos(&pt);
         if (IsShellWindow(frame) || IsShellWindow(target) || Contains(frameRect, pt))
             return;
     }
     SetCursorPos(rc.left + (rc.right - rc.left) / 2, rc.top + (rc.bottom - rc.top) / 2);
-    Sh->hwndOldSnapWindow = target;
+    St->hwndOldSnapWindow = target;
 }

@@ -24,14 +24,14 @@ static int StartMenuSubmenus;
 // handle names nothing in another process), so its own thread claims it.
 void ClaimProgramManager(HWND hwnd)
 {
-    if (!IsOldShell() || Sh->hwndShutdownManager)
+    if (!IsOldShell() || St->hwndShutdownManager)
         return;
     char module[MAX_PATH];
     HINSTANCE instance = (HINSTANCE)GetWindowLongPtrA(hwnd, GWLP_HINSTANCE);
     DWORD n = GetModuleFileNameA(instance, module, sizeof(module));
     if (n == 0 || n >= sizeof(module) || !strstr(module, "PROGMAN"))
         return;
-    Sh->hwndShutdownManager = hwnd;
+    St->hwndShutdownManager = hwnd;
     PostMessageA(hwnd, SysTaskbarInitMsg, 1, 0);
 }
 
@@ -41,7 +41,7 @@ void ClaimProgramManager(HWND hwnd)
 // another module's at a release) needs no second one: it acts again.
 void SubclassTaskbar(HWND hwnd)
 {
-    if (hwnd != Sh->hwndShutdownManager || GetWindowThreadProcessId(hwnd, NULL) != GetCurrentThreadId())
+    if (hwnd != St->hwndShutdownManager || GetWindowThreadProcessId(hwnd, NULL) != GetCurrentThreadId())
         return;
     // The window of a shell that ended is gone with our subclass: free.
     if (SysTaskbarOldFrameProc && IsWindow(SysTaskbarHwnd)) {
@@ -59,13 +59,13 @@ void SubclassTaskbar(HWND hwnd)
 
 void ClaimNewTaskbar(HWND hwnd)
 {
-    if (IsOldShell() || (Sh->hwndShutdownManager && IsWindow(Sh->hwndShutdownManager)))
+    if (IsOldShell() || (St->hwndShutdownManager && IsWindow(St->hwndShutdownManager)))
         return;
     char className[SHELL_CLASS_SIZE];
     if (!GetClassNameA(hwnd, className, sizeof(className)) ||
         strncmp(className, TASKBAR_CLASS, sizeof(TASKBAR_CLASS) - 1) != 0)
         return;
-    Sh->hwndShutdownManager = hwnd;
+    St->hwndShutdownManager = hwnd;
     RegisterKovMessages();
     PostMessageA(hwnd, SysTaskbarInitMsg, 1, 0);
 }
@@ -100,7 +100,7 @@ static void SnapToStartButton(HWND taskbar)
     int m = GetSystemMetrics(SM_CYMENU);
     if (GetWindowRect(taskbar, &r))
         SetCursorPos(r.left + m, r.top + m / 2);
-    Sh->DoSnapStartMenu = 0;
+    St->DoSnapStartMenu = 0;
 }
 
 // Documents is the entry two above the last submenu of the full Start menu.
@@ -127,10 +127,10 @@ static void RemoveDocuments(HMENU menu)
 // taskbar (as Wine's does). A menu closing keeps the choice.
 void NoteMenuSelect(HWND hwnd, WPARAM wParam)
 {
-    if (hwnd == Sh->hwndShutdownManager && LOWORD(wParam) == START_MENU_SHUTDOWN_ID)
-        Sh->SysShutdownSelected = SHUTDOWN_HIGHLIGHTED;
+    if (hwnd == St->hwndShutdownManager && LOWORD(wParam) == START_MENU_SHUTDOWN_ID)
+        St->SysShutdownSelected = SHUTDOWN_HIGHLIGHTED;
     else if (HIWORD(wParam) != 0xFFFF)
-        Sh->SysShutdownSelected = 0;
+        St->SysShutdownSelected = 0;
 }
 
 static bool IsMenuWindow(POINT pt)
@@ -144,13 +144,13 @@ static bool IsMenuWindow(POINT pt)
 // Escape, the keys that leave a menu bar, or a press outside every menu.
 void NoteMenuInput(const MSG *msg)
 {
-    if (!Sh->SysShutdownSelected)
+    if (!St->SysShutdownSelected)
         return;
     switch (msg->message) {
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
         if (msg->wParam == VK_ESCAPE || msg->wParam == VK_MENU || msg->wParam == VK_F10)
-            Sh->SysShutdownSelected = 0;
+            St->SysShutdownSelected = 0;
         break;
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
@@ -158,7 +158,7 @@ void NoteMenuInput(const MSG *msg)
     case WM_NCLBUTTONDOWN:
     case WM_NCRBUTTONDOWN:
         if (!IsMenuWindow(msg->pt))
-            Sh->SysShutdownSelected = 0;
+            St->SysShutdownSelected = 0;
         break;
     }
 }
@@ -167,7 +167,7 @@ static void OnInitMenu(HWND hwnd, HMENU menu)
 {
     if (!IsStartMenu(menu))
         return;
-    if (Sh->DoSnapStartMenu)
+    if (St->DoSnapStartMenu)
         SnapToStartButton(hwnd);
     if (Sh->Op.Flags & FLAG_REMOVEDOCUMENTS)
         RemoveDocuments(menu);
@@ -201,7 +201,7 @@ static bool StartsWith(const char *text, const char *prefix)
 static bool IsShellDialog(HWND hwnd, const char *className)
 {
     DWORD shell = 0, owner = 0;
-    if (!Sh->hwndShutdownManager || !GetWindowThreadProcessId(Sh->hwndShutdownManager, &shell))
+    if (!St->hwndShutdownManager || !GetWindowThreadProcessId(St->hwndShutdownManager, &shell))
         return false;
     GetWindowThreadProcessId(hwnd, &owner);
     return owner == shell && className[0] == '#' && atoi(className + 1) == DIALOG_CLASS_NUMBER;
@@ -216,9 +216,9 @@ BOOL IsShutdownDialog(HWND hwnd)
     GetWindowTextA(hwnd, title, sizeof(title));
     GetClassNameA(hwnd, className, sizeof(className));
     bool shell = IsShellDialog(hwnd, className);
-    bool chosen = Sh->SysShutdownSelected && shell &&
+    bool chosen = St->SysShutdownSelected && shell &&
                   (GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
-    Sh->SysShutdownSelected = 0;
+    St->SysShutdownSelected = 0;
     return chosen || (shell && (StartsWith(title, "Shut Down Windows") ||
                                 (IsOldShell() && StartsWith(title, "Exit Win"))));
 }
@@ -227,7 +227,7 @@ BOOL BypassShutdown(HWND hwnd)
 {
     bool userHolds = (GetAsyncKeyState(VK_SHIFT) & 0x8000) || (GetAsyncKeyState(VK_CONTROL) & 0x8000);
     if (!Sh->Op.BypassShutdownConfirm || userHolds) {
-        Sh->SysShutdownSelected = 0;
+        St->SysShutdownSelected = 0;
         return FALSE;
     }
     if (!IsShutdownDialog(hwnd))

@@ -163,7 +163,7 @@ void KovTaskList(HWND owner)
     }
     AppendMenuA(menu, MF_SEPARATOR, 0, NULL);
     AppendFixedEntry(menu, &context, "&Minimize all", TASKLIST_MARK_MINALL);
-    if (Sh->UnMinAll.Count)
+    if (St->UnMinAll.Count)
         AppendFixedEntry(menu, &context, "&Undo minimize all", TASKLIST_MARK_UNDOMIN);
     POINT cursor;
     GetCursorPos(&cursor);

@@ -115,7 +115,7 @@ static void OfferThread(DWORD tid)
 {
     RegisterKovMessages();
     EnumThreadWindows(tid, CreateAllButtonsProc, (LPARAM)CreateAllBtnsMsg);
-    HWND shell = Sh->hwndShutdownManager;
+    HWND shell = St->hwndShutdownManager;
     if (shell && GetWindowThreadProcessId(shell, NULL) == tid)
         PostMessageA(shell, SysTaskbarInitMsg, 1, 0);
 }

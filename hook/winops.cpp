@@ -1,6 +1,6 @@
 // Minimize-all: every ordinary top-level window of the desktop goes to the
 // taskbar in one step, and the windows it took are remembered in the shared
-// Sh->UnMinAll so that any process can bring exactly those back.
+// St->UnMinAll so that any process can bring exactly those back.
 #include "share.h"
 #include "sysapi.h"
 #include "../common/handles.h"
@@ -36,21 +36,21 @@ static bool Qualifies(HWND hwnd)
 // write the record, and a second minimize-all may run at once.
 BOOL CALLBACK MinimizeWindow(HWND hwnd, LPARAM)
 {
-    int32_t count = *(volatile int32_t *)&Sh->UnMinAll.Count;
+    int32_t count = *(volatile int32_t *)&St->UnMinAll.Count;
     if (!Qualifies(hwnd) || count >= UNMINALL_MAX || count < 0)
         return TRUE;
     ShowWindow(hwnd, SW_MINIMIZE);
-    Sh->UnMinAll.Hwnd[count] = HandleTo32(hwnd);
-    Sh->UnMinAll.Count = count + 1;
+    St->UnMinAll.Hwnd[count] = HandleTo32(hwnd);
+    St->UnMinAll.Count = count + 1;
     return TRUE;
 }
 
 void MinimizeAllWindows(HWND)
 {
     int animation = SetAnimation(0);
-    Sh->UnMinAll.Count = 0;
-    Sh->IgnoreSnapWindow = 1;
+    St->UnMinAll.Count = 0;
+    St->IgnoreSnapWindow = 1;
     EnumWindows(MinimizeWindow, 0);
-    Sh->IgnoreSnapWindow = 0;
+    St->IgnoreSnapWindow = 0;
     SetAnimation(animation);
 }

@@ -131,7 +131,7 @@ TEST_CASE("minimize all and undo")
     left.push_back(desk.Probe("--title Tool --exstyle 80 --rect 50,300,300,200"));
     left.push_back(desk.Probe("--title Bare --style 90800000 --rect 380,300,300,200"));
     REQUIRE(WaitFor([&] { return IsIconic(already) != FALSE; }));
-    volatile UnMinAllRecord &record = desk.sh->UnMinAll;
+    volatile UnMinAllRecord &record = desk.sh->State.UnMinAll;
     Act(desk.main, ACTION_MINALL);
     CHECK(WaitFor([&] { return IsIconic(plain) != FALSE; }));
     REQUIRE(desk.Settle());

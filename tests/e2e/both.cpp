@@ -98,7 +98,7 @@ TEST_CASE("a new program of the companion's is new to it: the pointer snaps onto
     REQUIRE(GroupOf(desk.Probe("--rect 40,120,400,300", Probe32)));   // the companion follows threads by now
     desk.op->Flags = FLAGS_DEFAULT, MoveTo({900, 650});
     HWND button = GetDlgItem(desk.Probe("--buttons 1 --rect 300,300,400,300", Probe32), 1);
-    CHECK(WaitFor([&] { return PointerAt(Centre(Rect(button))) && desk.sh->hwndOldSnapWindow == button; }));
+    CHECK(WaitFor([&] { return PointerAt(Centre(Rect(button))) && desk.sh->State.hwndOldSnapWindow == button; }));
 }
 
 TEST_CASE("closing the main releases the frames of both; a companion killed is started again; "

@@ -105,7 +105,7 @@ TEST_CASE("scroll gestures: a page on a click, pages or the top or end on a doub
     auto scroll = [&](HWND hwnd, const char *steps, std::function<void()> then = {}, const char *more = "") {
         POINT at = Centre(Rect(hwnd));
         MoveTo({at.x ^ 1, at.y}), Words.clear();
-        desk.sh->MouseDirection = 0, desk.sh->LastMousePos.x = at.x, desk.sh->LastMousePos.y = at.y;
+        desk.sh->State.MouseDirection = 0, desk.sh->State.LastMousePos.x = at.x, desk.sh->State.LastMousePos.y = at.y;
         Gesture(at, steps);
         if (then)
             then(), Gesture({at.x, at.y + 20 * (int)strlen(steps)}, more);
@@ -132,7 +132,7 @@ TEST_CASE("scroll gestures: a page on a click, pages or the top or end on a doub
     desk.op->Flags = 0;
     RECT r = Rect(own);
     POINT mid = Centre(r), top = {mid.x, r.top + 40};
-    volatile uint32_t &timer = desk.sh->autoScroll.TimerId;
+    volatile uint32_t &timer = desk.sh->State.autoScroll.TimerId;
     const std::vector<std::pair<POINT, bool>> drags[] = {
         {{mid, 0}, {top, 1}}, {{mid, 0}, {{mid.x, r.bottom - 35}, 1}},
         {{top, 0}, {{mid.x + 20, top.y}, 0}}, {{mid, 0}, {top, 1}, {{mid.x, r.top + 70}, 0}},
@@ -203,9 +203,9 @@ TEST_CASE("snapping: onto a new window's default push button, else a plain one, 
             PostMessageA(hwnd, WM_APP + 2, 0, 0), box = WaitBox("Snap", PidOf(hwnd));
         HWND target = id > 0 ? GetDlgItem(box, id) : id ? box : NULL;
         POINT to = target ? Centre(Rect(target)) : away;
-        CHECK((Ping(hwnd) && WaitFor([&] { return PointerAt(to) && desk.sh->hwndOldSnapWindow == target; })));
+        CHECK((Ping(hwnd) && WaitFor([&] { return PointerAt(to) && desk.sh->State.hwndOldSnapWindow == target; })));
         REQUIRE(Activate(box));   // as it is: no longer new, and not the pointer's
-        MoveTo(away), desk.sh->hwndOldSnapWindow = NULL;   // focused again, no longer new
+        MoveTo(away), desk.sh->State.hwndOldSnapWindow = NULL;   // focused again, no longer new
         PostMessageA(box, KM_SNAPFOCUS, (WPARAM)box, 0);
         CHECK((Ping(hwnd) && PointerAt(away)));
     }
@@ -213,7 +213,7 @@ TEST_CASE("snapping: onto a new window's default push button, else a plain one, 
     HWND a = desk.Probe("--rect 100,420,300,200"), b = desk.Probe("--rect 500,420,300,200");
     // Snapped once the snapping thread says so: it moves the system's pointer before the display's.
     auto snapped = [&](HWND to) {
-        return WaitFor([&] { return PointerAt(Centre(Rect(to))) && desk.sh->hwndOldSnapWindow == to; });
+        return WaitFor([&] { return PointerAt(Centre(Rect(to))) && desk.sh->State.hwndOldSnapWindow == to; });
     };
     // Snapped already, so not again; then its thread has read the focus and handled what that posted.
     REQUIRE((snapped(b) && Activate(b) && Ping(b) && Ping(b)));
@@ -222,8 +222,8 @@ TEST_CASE("snapping: onto a new window's default push button, else a plain one, 
     MoveTo(away), PostMessageA(a, KM_SNAPFOCUS, (WPARAM)a, 0);   // the same again
     CHECK((Ping(a) && PointerAt(away)));
     MoveTo(inside), Activate(b);
-    CHECK((WaitFor([&] { return desk.sh->hwndOldSnapWindow == b; }) && PointerAt(inside)));
+    CHECK((WaitFor([&] { return desk.sh->State.hwndOldSnapWindow == b; }) && PointerAt(inside)));
     MoveTo(away), PostMessageA(bar, KM_SNAPFOCUS, (WPARAM)bar, 0);
     HWND start = FindWindowExA(bar, NULL, "Button", NULL);
-    CHECK((WaitFor([&] { return desk.sh->hwndOldSnapWindow == start; }) && PointerAt(away)));
+    CHECK((WaitFor([&] { return desk.sh->State.hwndOldSnapWindow == start; }) && PointerAt(away)));
 }

@@ -26,7 +26,7 @@ TEST_CASE("Start menu openings: the pointer onto the Start button once after the
         bool snap = flags & FLAG_SNAPSTARTMENU;
         // The action as from a button; carried out by the first opening's menu loop at the latest.
         Act(desk.bar, ACTION_STARTMENU);
-        REQUIRE(WaitFor([&] { return desk.sh->DoSnapStartMenu == snap; }));
+        REQUIRE(WaitFor([&] { return desk.sh->State.DoSnapStartMenu == snap; }));
         for (bool first : {true, false}) {
             MoveTo({500, 400});   // at the display, where a menu's grab reads it
             CHECK((Ask(desk.bar, S_MENU) == (first ? 1 : 2) && Ask(desk.bar, R_SUBMENUS) == left));
@@ -83,7 +83,7 @@ TEST_CASE("on the old shell the Program Manager stands in for the taskbar")
     const char *appDefaults = "Software\\Wine\\AppDefaults\\" KOVW;   // Windows 3.1 for kovw
     RegSetKeyValueA(HKEY_CURRENT_USER, appDefaults, "Version", REG_SZ, "win31", 6);
     Shell desk("--class Progman", Bin() + "PROGMAN.exe");   // the test shell by that name
-    CHECK((desk.sh->hwndShutdownManager == desk.bar && WaitFor([&] { return Ask(desk.bar, R_OWN) == 0; })));
+    CHECK((desk.sh->State.hwndShutdownManager == desk.bar && WaitFor([&] { return Ask(desk.bar, R_OWN) == 0; })));
     SetWindowTextA(desk.bar, "Exit Windows");   // its dialog's title
     CHECK(Ask(desk.bar, S_DIALOG) == IDOK);
     RegDeleteKeyValueA(HKEY_CURRENT_USER, appDefaults, "Version");
@@ -101,12 +101,12 @@ TEST_CASE("a shell started again is taken again; behind another module's subclas
     CHECK(WaitFor([&] { return Ask(desk.bar, R_OWN) == 0; }));
     for (bool released : {false, true}) {
         CAPTURE(released);
-        desk.sh->DoSnapStartMenu = 1;   // a Start-menu action under way
+        desk.sh->State.DoSnapStartMenu = 1;   // a Start-menu action under way
         MoveTo({500, 400});
         CHECK((Ask(desk.bar, S_MENU) && PointerAt(released ? POINT{500, 400} : StartPoint(desk.bar))));
         CHECK(Ask(desk.bar, R_SUBMENUS) == 0b1111);   // removing Documents only once released
-        desk.sh->SysShutdownSelected = 0;
-        CHECK((Ask(desk.bar, S_CHOOSE) == 0 && desk.sh->SysShutdownSelected == !released));
+        desk.sh->State.SysShutdownSelected = 0;
+        CHECK((Ask(desk.bar, S_CHOOSE) == 0 && desk.sh->State.SysShutdownSelected == !released));
         desk.op->Flags |= FLAG_REMOVEDOCUMENTS;
         if (!released) {
             SendMessageA(desk.bar, RegisterWindowMessageA(PROBE_QUERY_MSG), S_SUBCLASS, 1);
@@ -130,6 +130,6 @@ TEST_CASE("Wine's own taskbar, when Kov takes it, keeps its Start menu whole")
     std::string options = Defaults();
     Put32(options, offsetof(OptionsRecord, Flags), FLAG_REMOVEDOCUMENTS | FLAG_SNAPSTARTMENU);
     Desk desk(options);
-    REQUIRE(desk.sh->hwndShutdownManager == bar);
+    REQUIRE(desk.sh->State.hwndShutdownManager == bar);
     CHECK((open(bar, &after) && after.texts == before.texts));
 }

@@ -23,7 +23,7 @@ TEST_CASE("the tray menus follow the state; a double click shows the main window
     // Chosen by its letter: suspended, and the menu then offers Enable.
     PostMessageA(desk.main, WM_CHAR, 's', 1);
     CHECK(WaitFor([&] { return desk.sh->Suspend == 1; }));
-    desk.sh->UnMinAll.Count = 1;   // as after a minimize-all
+    desk.sh->State.UnMinAll.Count = 1;   // as after a minimize-all
     REQUIRE(tray(WM_RBUTTONDOWN));
     CHECK((menu.texts[2] == "&Enable" && menu.texts.back() == "&Undo minimize all"));
     PostMessageA(desk.main, WM_CHAR, 'e', 1);

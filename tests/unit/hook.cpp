@@ -127,7 +127,7 @@ TEST_CASE("a group made of a system button stacks itself once, not every half se
 TEST_CASE("task-list letters never split a double-byte character")
 {
     REQUIRE(IsDBCSLeadByte(0x83));   // Shift-JIS
-    Sh->IsDBCS = 1;
+    ControllerView()->IsDBCS = 1;
     TaskListContext context = {{'M', 'U'}, 2, 0};
     const char *rows[][2] = {{" \x83\x41\x83\x43", "&\x83\x41\x83\x43"},   // katakana first
                              {" \x83\x41" "Bc", "\x83\x41" "&Bc"},          // the same: B is free
@@ -136,7 +136,7 @@ TEST_CASE("task-list letters never split a double-byte character")
         char entry[32];
         CHECK(std::string(AddMnemonic(strcpy(entry, row[0]), &context)) == row[1]);
     }
-    Sh->IsDBCS = 0;
+    ControllerView()->IsDBCS = 0;
 }
 
 TEST_CASE("handles through 32 bits: the low half in, sign-extended out")
@@ -163,6 +163,30 @@ TEST_CASE("a process that lets go of the desktop-wide record leaves it to the ot
     CHECK((!IsAttachedCS() && Sh->Suspend && again));
     CloseHandle(again), CloseHandle(other);
     CHECK(!OpenFileMappingA(FILE_MAP_READ, FALSE, name));
+}
+
+static DWORD Protection(const void *address)
+{
+    MEMORY_BASIC_INFORMATION info = {};
+    return VirtualQuery(address, &info, sizeof(info)) ? info.Protect : 0;
+}
+
+TEST_CASE("a host sees the controllers' part of the record read-only, and a controller that comes later may write it")
+{
+    char name[KOV_SHARED_NAME_SIZE];
+    KovObjectName(name, sizeof(name), KOV_SHARED_NAME, TRUE);
+    REQUIRE(OpenKovShared(1) == SHARED_OPEN);
+    HANDLE hold = OpenFileMappingA(FILE_MAP_READ, FALSE, name);   // the main's, meanwhile
+    REQUIRE(hold);
+    DetachSharedCS();
+    AttachSharedCS();   // as the hooks do, entering a program
+    REQUIRE(IsAttachedCS());
+    ControllerView()->Suspend = 0;   // what a host's stray write would do
+    CHECK((Protection(Sh) == PAGE_READONLY && Protection(&St->hwndScroll) == PAGE_READWRITE &&
+           Sh->Suspend == 1 && !GetKovShared()));
+    REQUIRE(OpenKovShared(0) == SHARED_OPEN);
+    CHECK((Protection(Sh) == PAGE_READWRITE && GetKovShared() == Sh && ControllerView() == Sh));
+    DetachSharedCS(), CloseHandle(hold);
 }
 
 // What another user's program could do first: make Kov's objects, with room for everyone.
@@ -212,21 +236,22 @@ TEST_CASE("in a controller, the hooks pass on calls about another process's wind
     REQUIRE(other);
     HWND dead = Frame();
     DestroyWindow(dead);
-    KovIsHooked = 1, Sh->Suspend = 0;   // as in a controller, Kov enabled
-    Sh->Op.MouseAction[SLOT_MIDDLE].ActionId = ACTION_SCROLLPAGE;
+    KovShared *w = ControllerView();
+    KovIsHooked = 1, w->Suspend = 0;   // as in a controller, Kov enabled
+    w->Op.MouseAction[SLOT_MIDDLE].ActionId = ACTION_SCROLLPAGE;
     for (HWND hwnd : {other, (HWND)NULL, dead}) {
         CAPTURE(hwnd);
         MSG msg = {hwnd, KM_NEWWINDOW};
         GetMsgHookProc(HC_ACTION, PM_REMOVE, (LPARAM)&msg);
         CHECK(msg.message == KM_NEWWINDOW);   // not taken
         MOUSEHOOKSTRUCT mouse = {{1, 1}, hwnd};
-        CHECK((MouseHookProc(HC_ACTION, WM_MBUTTONDOWN, (LPARAM)&mouse) == 0 && !Sh->TrappedMBtnDown && !Sh->hwndScroll));
+        CHECK((MouseHookProc(HC_ACTION, WM_MBUTTONDOWN, (LPARAM)&mouse) == 0 && !St->TrappedMBtnDown && !St->hwndScroll));
     }
-    Sh->hwndShutdownManager = other;
+    St->hwndShutdownManager = other;
     MSG select = {other, WM_MENUSELECT, MAKEWPARAM(506, MF_HILITE)};
     SysMsgHookProc(MSGF_MENU, 0, (LPARAM)&select);
-    CHECK(!Sh->SysShutdownSelected);
-    KovIsHooked = 0, Sh->Suspend = 1, Sh->hwndShutdownManager = 0;
+    CHECK(!St->SysShutdownSelected);
+    KovIsHooked = 0, w->Suspend = 1, St->hwndShutdownManager = 0;
 }
 
 // The caption's boxes from the frame's answers: what a frame of today's Windows or a buggy program could say.

@@ -326,11 +326,19 @@ static void ReleaseRecord(int index)
         Tb->HookedWindowCnt--;
 }
 
+// Any program may have written the count: it becomes what the table holds.
 static void SweepLocked(void)
 {
-    for (int i = 0; i < WIN_TABLE_SIZE; i++)
-        if (Tb->Win[i].hwnd && !IsWindow(Tb->Win[i].hwnd))
-            ReleaseRecord(i);
+    int live = 0;
+    for (int i = 0; i < WIN_TABLE_SIZE; i++) {
+        if (!Tb->Win[i].hwnd)
+            continue;
+        if (IsWindow(Tb->Win[i].hwnd))
+            live++;
+        else
+            ZeroMemory(&Tb->Win[i], sizeof(Tb->Win[i]));
+    }
+    Tb->HookedWindowCnt = live;
 }
 
 void SweepDeadRecords(void)

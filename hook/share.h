@@ -47,11 +47,17 @@ struct SCROLLCACHE {
 // Where each piece of Kov's state lives, and why. A change that adds state
 // starts here.
 //
-// Desktop-wide (the mapping, KovShared in common/shared.h; "Sh->" below):
-// whatever a program of one architecture writes and one of the other reads.
+// Desktop-wide (the mapping, KovShared in common/shared.h): whatever a
+// program of one architecture writes and one of the other reads. Its first
+// part ("Sh->", read-only in every host; a controller writes it through
+// ControllerView()) is the controllers'; State ("St->") is what the hosts write.
 //   Op, Xception, Suspend          the configuration and the switch, one for all
 //   hwndKov, Controller[]          the main window; each architecture's controller
 //   Hooks[][]                      each architecture's hooks, removable after a kill
+//   DoubleClickTime, DebugLevel, IsDBCS, WinMajorVer, WinMinorVer, ScreenDpi
+//                                  the system as the main controller sees it
+//   Instance                       the main's starts: whose frames a release may touch
+// State, data only:
 //   UnMinAll                       minimize-all from any window, undone from any other
 //   DoSnapStartMenu                set by a button of any program, read in the shell
 //   hwndShutdownManager, hwndWin3PopupPatch, SysShutdownSelected
@@ -62,9 +68,6 @@ struct SCROLLCACHE {
 //   ScrollActionId, autoScroll     a gesture pressed over one program and let go
 //                                  over another
 //   hwndTrapRollup, hwndTrapWMsize set by the rolling thread, read by the frame's
-//   DoubleClickTime, DebugLevel, IsDBCS, WinMajorVer, WinMinorVer, ScreenDpi
-//                                  the system as the main controller sees it
-//   Instance                       the main's starts: whose frames a release may touch
 // Per architecture (KovTable below, "Tb->"; a mapping of the session and
 // desktop too): what concerns only the windows of one architecture. Never a
 // code address: any program the library enters can write it, and would have

@@ -70,8 +70,7 @@ TEST_CASE("another module subclasses a frame after us; it unhooks before the rel
             SendMessageA(frame, subclass, 0, 0);
         REQUIRE(desk.CloseKovw() == 0);
         // A property any program may set, where an earlier release kept the procedure it passed to.
-        SetPropA(frame, "KovPassProc", (HANDLE)1);
-        SetPropA(frame, "KovPassCharset", (HANDLE)2);
+        SetPropA(frame, "KovPassProc", (HANDLE)1), SetPropA(frame, "KovPassCharset", (HANDLE)2);
         CHECK(Ask(frame, Q_SUBCLASSED) == (unhook == BEFORE_RELEASE ? 0 : 1));   // the program answers
         if (unhook == BEFORE_OFFER)
             SendMessageA(frame, subclass, 0, 0);
@@ -152,23 +151,19 @@ TEST_CASE("a second click on roll-up counts however soon it follows the first on
     CHECK(Ask(frame, Q_ACTIVATES) == activates);
 }
 
-static bool Same(RECT a, RECT b) { return EqualRect(&a, &b) != FALSE; }
-
 // What any program the library enters could write where the hosts write, and in the table beside it: counts out
 // of range, a gesture half done over another program's window, a record for a window Kov never dressed; and
 // from the controllers' side, a user command with no end and an exception count past its list.
 TEST_CASE("garbage in the shared state: the programs go on, no other window is touched, kovw closes and starts clean")
 {
     Desk desk;
-    HWND frame = desk.Probe("--rect 50,100,400,300");
-    REQUIRE(desk.Group(frame));
+    HWND frame = desk.Probe("--rect 50,100,400,300"), dead = CreateWindowA("STATIC", "", 0, 0, 0, 1, 1, 0, 0, 0, 0);
+    REQUIRE((desk.Group(frame) && DestroyWindow(dead)));
     HWND hidden = desk.Probe("--hidden --title Hidden --rect 500,100,300,200");
     HWND bare = desk.Probe("--title Bare --style 90800000 --rect 500,350,300,200");   // no caption: never dressed
     const RECT bareAt = Rect(bare), frameAt = Rect(frame);
-    HWND dead = CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 1, 1, NULL, NULL, NULL, NULL);
-    DestroyWindow(dead);
-    memset(UserCommandOf(desk.op), 'x', sizeof(UserCommandOf(desk.op)));
-    desk.xc->Count = 0x7FFFFFFF;
+    auto untouched = [&] { RECT now = Rect(bare); return EqualRect(&now, &bareAt) && !IsWindowVisible(hidden); };
+    memset(UserCommandOf(desk.op), 'x', sizeof(UserCommandOf(desk.op))), desk.xc->Count = 0x7FFFFFFF;
     KovHostState &st = desk.sh->State;
     const uint32_t others[] = {HandleTo32(hidden), HandleTo32(bare), HandleTo32(dead), 0xFFFFFFFF};
     const int32_t counts[] = {-5, 0x7FFFFFFF, UNMINALL_MAX, -1};
@@ -180,33 +175,26 @@ TEST_CASE("garbage in the shared state: the programs go on, no other window is t
             hwnd->value = other;
         st.SysShutdownSelected = st.DoSnapStartMenu = st.TrappedRBtnDown = st.TrappedMBtnDown = 1;
         st.ScrollActionId = round % 2 ? ACTION_CLOSE : ACTION_HIDE;
-        st.autoScroll.TimerId = 0xFFFFFFFF, st.autoScroll.Direction = counts[round], st.MouseDirection = counts[round];
-        st.UnMinAll.Count = counts[round];
-        for (uint32_t &hwnd : st.UnMinAll.Hwnd)
-            hwnd = other;
-        desk.tb->HookedWindowCnt = counts[round];
+        st.autoScroll.TimerId = 0xFFFFFFFF, st.autoScroll.Direction = st.MouseDirection = counts[round];
+        st.UnMinAll.Count = desk.tb->HookedWindowCnt = counts[round];
+        std::fill(std::begin(st.UnMinAll.Hwnd), std::end(st.UnMinAll.Hwnd), other);
         for (int i = WIN_TABLE_SIZE - 4; i < WIN_TABLE_SIZE; i++) {   // the last slots are free
             volatile WinRecord &rec = desk.win[i];
             rec.hwnd = i % 2 ? bare : HwndFrom32(other), rec.hwndButtons = i % 2 ? hidden : bare;
             rec.ButtonsCreated = TRUE, rec.nButtons = (SHORT)counts[round], rec.Instance = desk.sh->Instance;
         }
         Act(frame, ACTION_UNDOMINALL);
-        CHECK(Ping(frame));
         // A user at work over the frame and the bare window: each press reads the gesture's state.
         for (int button : {2, 1})
             Click(Centre(Rect(frame)), button), Click(Centre(bareAt), button);
         SetWindowPos(frame, NULL, frameAt.left + round, frameAt.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        CHECK((Ping(frame) && Ping(bare) && Ping(hidden) && IsWindow(frame) && IsWindowVisible(frame)));
-        CHECK((!IsWindowVisible(hidden) && IsWindowVisible(bare) && Same(bareAt, Rect(bare)) &&
-               Ask(bare, Q_SUBCLASSED) == 0));
+        CHECK((Ping(frame) && Ping(bare) && Ping(hidden) && IsWindowVisible(frame) && IsWindowVisible(bare)));
+        CHECK((untouched() && Ask(bare, Q_SUBCLASSED) == 0));
     }
     CHECK(desk.CloseKovw() == 0);
-    CHECK((WaitFor([&] { return Ask(frame, Q_SUBCLASSED) == 0; }) && Ask(bare, Q_SUBCLASSED) == 0 && Ping(bare)));
-    CHECK((IsWindow(hidden) && !IsWindowVisible(hidden) && Same(bareAt, Rect(bare))));
+    CHECK((WaitFor([&] { return Ask(frame, Q_SUBCLASSED) == 0; }) && !Ask(bare, Q_SUBCLASSED) && untouched()));
     REQUIRE(desk.StartKovw());
     CHECK((desk.Group(frame) && GroupsOf(frame).size() == 1 && GroupsOf(bare).empty() && Ask(bare, Q_SUBCLASSED) == 0));
-    int records = 0;
-    for (int i = 0; i < WIN_TABLE_SIZE; i++)
-        records += desk.win[i].hwnd != NULL;
-    CHECK((desk.tb->HookedWindowCnt == records && !st.TrappedRBtnDown && !st.hwndScroll && !st.UnMinAll.Count));
+    auto live = [](volatile WinRecord &rec) { return rec.hwnd != NULL; };
+    CHECK((desk.tb->HookedWindowCnt == std::count_if(desk.win, desk.win + WIN_TABLE_SIZE, live) && !st.TrappedRBtnDown && !st.hwndScroll && !st.UnMinAll.Count));
 }

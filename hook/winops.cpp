@@ -39,9 +39,10 @@ BOOL CALLBACK MinimizeWindow(HWND hwnd, LPARAM)
     int32_t count = *(volatile int32_t *)&St->UnMinAll.Count;
     if (!Qualifies(hwnd) || count >= UNMINALL_MAX || count < 0)
         return TRUE;
-    ShowWindow(hwnd, SW_MINIMIZE);
+    // Recorded before it goes: an undo as soon as the window is seen minimized brings it back.
     St->UnMinAll.Hwnd[count] = HandleTo32(hwnd);
     St->UnMinAll.Count = count + 1;
+    ShowWindow(hwnd, SW_MINIMIZE);
     return TRUE;
 }
 

@@ -71,7 +71,7 @@ TEST_CASE("minimize-all and undo, the task list and Suspend reach windows of bot
                                 desk.Probe("--title Narrow --rect 520,120,400,300", Probe32)};
     REQUIRE((GroupOf(frames[0]) && GroupOf(frames[1])));
     Act(frames[0], ACTION_MINALL);
-    CHECK(WaitFor([&] { return IsIconic(frames[0]) && IsIconic(frames[1]); }));
+    CHECK((WaitFor([&] { return IsIconic(frames[0]) && IsIconic(frames[1]); }) && Ping(frames[0])));   // all done
     Act(frames[1], ACTION_UNDOMINALL);
     CHECK(WaitFor([&] { return !IsIconic(frames[0]) && !IsIconic(frames[1]); }));
     // The task list of each: the other's letter activates the other.

@@ -294,8 +294,11 @@ static bool OnRelease(int *trapped, HWND under)
 {
     if (!*trapped)
         return false;
-    if (St->hwndScroll && under == St->hwndScroll)
-        PostMessageA(St->hwndScroll, KM_ACTION, St->ScrollActionId, SOURCE_MOUSE);
+    // Any program may have written the press's record: only a scroll, only of the window under the release.
+    HWND scroll = St->hwndScroll;
+    int action = St->ScrollActionId;
+    if (scroll && under == scroll && (action == ACTION_SCROLLPAGE || action == ACTION_SCROLLPAGES))
+        PostMessageA(scroll, KM_ACTION, action, SOURCE_MOUSE);
     St->hwndScroll = 0;
     StopScrollTimer();
     *trapped = 0;

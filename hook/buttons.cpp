@@ -4,98 +4,7 @@
 #include "share.h"
 #include "../common/actions.h"
 #include "caption.h"
-
-#define FACE_PRESSED   0x7041
-#define FACE_UP        0x7052
-#define GLYPH_SMALL    13
-#define GLYPH_MEDIUM   16
-#define GLYPH_LARGE    24
-#define MEDIUM_FROM    18   // button heights from here get the 16-pixel set
-#define LARGE_FROM     26   // and from here the 24-pixel set
-
-struct GlyphSet {
-    int action;
-    int small, medium, large;
-};
-
-// Glyph resources by action and size; in the 16-pixel set the id is the
-// action code. There is no 13-pixel close glyph.
-static const GlyphSet Glyphs[] = {
-    {ACTION_CLOSE, 0x7001, 0x7001, 0x7060},
-    {ACTION_ROLLUP, 0x7070, 0x7046, 0x7061},
-    {ACTION_STARTMENU, 0x7071, 0x7003, 0x7062},
-    {ACTION_TASKLIST, 0x7072, 0x700E, 0x7063},
-    {ACTION_HIDE, 0x7073, 0x700A, 0x7064},
-    {ACTION_USERCMD, 0x7074, 0x7010, 0x7065},
-};
-
-static int GlyphSize(int cyButton)
-{
-    if (cyButton < MEDIUM_FROM)
-        return GLYPH_SMALL;
-    return cyButton < LARGE_FROM ? GLYPH_MEDIUM : GLYPH_LARGE;
-}
-
-static int GlyphId(int action, int size)
-{
-    for (const GlyphSet &set : Glyphs) {
-        if (set.action == action)
-            return size == GLYPH_SMALL ? set.small : size == GLYPH_MEDIUM ? set.medium : set.large;
-    }
-    return 0;
-}
-
-void DrawBitmap(HDC hdc, HBITMAP bitmap, short x, short y, short cx, short cy)
-{
-    HDC memory = CreateCompatibleDC(hdc);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    SetMapMode(memory, GetMapMode(hdc));
-    BITMAP info;
-    GetObjectA(bitmap, sizeof(info), &info);
-    POINT size = {info.bmWidth, info.bmHeight};
-    DPtoLP(hdc, &size, 1);
-    POINT origin = {0, 0};
-    DPtoLP(memory, &origin, 1);
-    POINT target = {cx, cy};
-    DPtoLP(hdc, &target, 1);
-    if ((cx == 0 && cy == 0) || (cx == info.bmWidth && cy == info.bmHeight))
-        BitBlt(hdc, x, y, size.x, size.y, memory, origin.x, origin.y, SRCCOPY);
-    else
-        StretchBlt(hdc, x, y, target.x, target.y, memory, origin.x, origin.y, size.x, size.y,
-                   SRCCOPY);
-    SelectObject(memory, old);
-    DeleteDC(memory);
-}
-
-// The face stretched over the whole button, the glyph centred inside the
-// button's 1-pixel border, one pixel further down and right while pressed.
-static void DrawButton(const WinRecord &rec, const DRAWITEMSTRUCT *item)
-{
-    int size = GlyphSize(rec.cyButton);
-    int glyphId = GlyphId((int)item->CtlID, size);
-    bool pressed = (item->itemState & ODS_SELECTED) != 0;
-    HBITMAP face = LoadBitmapA(hInstKovDll, MAKEINTRESOURCEA(pressed ? FACE_PRESSED : FACE_UP));
-    HBITMAP glyph = glyphId ? LoadBitmapA(hInstKovDll, MAKEINTRESOURCEA(glyphId)) : NULL;
-    int offset = pressed ? 2 : 1;
-    int x = offset, y = offset;
-    if (rec.cxButton - 2 > size)
-        x += (rec.cxButton - 2 - size) / 2;
-    if (rec.cyButton - 2 > size)
-        y += (rec.cyButton - 2 - size) / 2;
-    if (face)
-        DrawBitmap(item->hDC, face, 0, 0, rec.cxButton, rec.cyButton);
-    if (glyph) {
-        // Shifted while pressed, the glyph would cover the face's edge.
-        int saved = SaveDC(item->hDC);
-        IntersectClipRect(item->hDC, 1, 1, rec.cxButton - 1, rec.cyButton - 1);
-        DrawBitmap(item->hDC, glyph, (short)x, (short)y, 0, 0);
-        RestoreDC(item->hDC, saved);
-    }
-    if (face)
-        DeleteObject(face);
-    if (glyph)
-        DeleteObject(glyph);
-}
+#include "look.h"
 
 static bool IsRightPlacement()
 {
@@ -210,7 +119,7 @@ int ProcessButtonsProcMsg(int index, HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
         return ExecuteSystemCommand(hwnd, index, (int)wParam, SOURCE_BUTTON) == 1;
     case WM_DRAWITEM:
         if (lParam) {
-            DrawButton(Tb->Win[index], (const DRAWITEMSTRUCT *)lParam);
+            DrawButton(Tb->Win[index], hwnd, (const DRAWITEMSTRUCT *)lParam);
             *result = TRUE;
         }
         return 1;
@@ -218,8 +127,23 @@ int ProcessButtonsProcMsg(int index, HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
         MoveButtons(index, hwnd);
         return 1;
     case KM_SHOWBUTTONS:
+        FollowLook(Tb->Win[index].hwnd, hwnd);
         ShowButtons(index, hwnd);
         return 1;
+    case WM_ERASEBKGND:
+        // A flat group's background is the caption under it.
+        if (LookOf(OwnGroupCS(hwnd)) != LOOK_COMPOSITED)
+            return 0;
+        RECT all;
+        GetClientRect(hwnd, &all);
+        SetBkColor((HDC)wParam, LOOK_KEY);
+        ExtTextOutA((HDC)wParam, 0, 0, ETO_OPAQUE, &all, NULL, 0, NULL);
+        *result = TRUE;
+        return 1;
+    case WM_SETCURSOR:
+        if ((HWND)wParam != hwnd)
+            TrackHover(hwnd, (HWND)wParam);
+        return 0;
     }
     return 0;
 }
@@ -272,7 +196,7 @@ LRESULT CALLBACK ButtonsProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     if (msg == WM_MOUSEACTIVATE)
         return OnMouseActivate(index, hwnd);
     LRESULT result = 0;
-    if (OnRestackTimer(index, hwnd, msg, wParam) ||
+    if (OnRestackTimer(index, hwnd, msg, wParam) || OnHoverTimer(hwnd, msg, wParam) ||
         ProcessButtonsProcMsg(index, hwnd, msg, wParam, lParam, &result))
         return result;
     return DefWindowProcA(hwnd, msg, wParam, lParam);
@@ -288,6 +212,7 @@ LRESULT CALLBACK SubclassButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
                                   : DefWindowProcA(hwnd, msg, wParam, lParam);
     LRESULT result = 0;
     if (OnRestackTimer(index, Tb->Win[index].hwndButtons, msg, wParam) ||
+        OnHoverTimer(Tb->Win[index].hwndButtons, msg, wParam) ||
         ProcessButtonsProcMsg(index, Tb->Win[index].hwndButtons, msg, wParam, lParam, &result))
         return result;
     if (IsValidProcCS(old))

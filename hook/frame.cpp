@@ -5,6 +5,7 @@
 #include "share.h"
 #include "../common/actions.h"
 #include "caption.h"
+#include "look.h"
 
 #include <string.h>
 
@@ -107,8 +108,9 @@ static void OnSize(HWND hwnd, int index)
 
 // Some programs answer for their caption only once their frame was active;
 // and the caption is painted anew, which the group must lie over.
-static void OnNcActivate(HWND hwnd, int index, WPARAM active)
+static void OnNcActivate(HWND hwnd, OwnFrame *own, int index, WPARAM active)
 {
+    own->CaptionActive = active != 0;   // the group's look follows it
     ShowButtonsLater(index);
     if (active && !Tb->Win[index].NcActivated && Tb->Win[index].ButtonsCreated) {
         Tb->Win[index].NcActivated = TRUE;
@@ -145,6 +147,9 @@ LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     if (index < 0)
         return Unrecorded(hwnd, own, msg, wParam, lParam);
 
+    LRESULT keyed;
+    if (KeyedGroupInput(own, msg, wParam, lParam, &keyed))
+        return keyed;
     switch (msg) {
     case WM_DESTROY:
         ReleaseFrame(hwnd, index);
@@ -163,7 +168,11 @@ LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         OnSize(hwnd, index);
         break;
     case WM_NCACTIVATE:
-        OnNcActivate(hwnd, index, wParam);
+        OnNcActivate(hwnd, own, index, wParam);
+        break;
+    case WM_SETTINGCHANGE:   // the colour set, light or dark
+    case WM_SYSCOLORCHANGE:
+        ShowButtonsLater(index);
         break;
     case KOV_WM_DPICHANGED:
         Tb->Win[index].Dpi = LOWORD(wParam);
@@ -422,8 +431,10 @@ static HWND CreateGroupWindow(HWND hwnd, const FrameFacts &frame, const RECT &gr
     HWND made = CreateWindowExA(0, szKovButtons, NULL, WS_POPUP | WS_CLIPCHILDREN, group.left,
                                 group.top, width, height, hwnd, NULL, frame.instance, NULL);
     OwnFrame *own = OwnFrameCS(hwnd);
-    if (made && own)
+    if (made && own) {
         own->group = made;
+        own->CaptionActive = GetForegroundWindow() == hwnd;
+    }
     return made;
 }
 

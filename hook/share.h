@@ -159,6 +159,11 @@ struct OwnFrame {
     WNDPROC OldButtonsProc;   // a system button window's, when that is the group
     BOOL    IsUnicode;        // the character set OldWndProc was read in
     BOOL    Passing;          // released behind a later subclass: only passes messages on
+    // The group's look, as it was drawn last (look.cpp): only the frame's
+    // own thread draws it, so it stays here.
+    BYTE    LookState;        // LOOK_STATE_KNOWN | look | dark | active
+    BYTE    CaptionActive;    // as the frame's last WM_NCACTIVATE said
+    HWND    Hot;              // the button the pointer is over, themed and composited only
 };
 // This process's record of a frame, or NULL; quick for the one asked last.
 OwnFrame *OwnFrameCS(HWND frame);
@@ -254,6 +259,7 @@ void RestackLater(int index, HWND group);
 int  ProcessButtonsProcMsg(int index, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                            LRESULT *result);
 void DrawBitmap(HDC hdc, HBITMAP bitmap, short x, short y, short cx, short cy);
+void DrawButton(const WinRecord &rec, HWND group, const DRAWITEMSTRUCT *item);
 
 // Hooks (hooks.cpp).
 HWND GetHwndForAction(HWND hwnd, int action);

@@ -11,9 +11,15 @@ typedef HRESULT(WINAPI *DwmGetWindowAttributeFn)(HWND, DWORD, void *, DWORD);
 typedef HRESULT(WINAPI *DwmIsCompositionEnabledFn)(BOOL *);
 typedef HANDLE(WINAPI *SetWinEventHookFn)(DWORD, DWORD, HMODULE, WinEventFn, DWORD, DWORD, DWORD);
 typedef BOOL(WINAPI *UnhookWinEventFn)(HANDLE);
+typedef BOOL(WINAPI *IsThemeActiveFn)(void);
+typedef HANDLE(WINAPI *OpenThemeDataFn)(HWND, LPCWSTR);
+typedef HRESULT(WINAPI *CloseThemeDataFn)(HANDLE);
+typedef HRESULT(WINAPI *DrawThemeBackgroundFn)(HANDLE, HDC, int, int, const RECT *, const RECT *);
+typedef BOOL(WINAPI *SetLayeredWindowAttributesFn)(HWND, COLORREF, BYTE, DWORD);
 
 #define MONITOR_DEFAULTTONEAREST_ 2
 #define WINEVENT_OUTOFCONTEXT_   0
+#define LWA_COLORKEY_            1
 
 static struct {
     volatile LONG looked;
@@ -25,6 +31,11 @@ static struct {
     DwmIsCompositionEnabledFn DwmIsCompositionEnabled;
     SetWinEventHookFn SetWinEventHook;
     UnhookWinEventFn UnhookWinEvent;
+    IsThemeActiveFn IsThemeActive, IsAppThemed;
+    OpenThemeDataFn OpenThemeData;
+    CloseThemeDataFn CloseThemeData;
+    DrawThemeBackgroundFn DrawThemeBackground;
+    SetLayeredWindowAttributesFn SetLayeredWindowAttributes;
 } Newer;
 
 // Two threads that look at once find the same addresses: no lock needed.
@@ -41,6 +52,17 @@ static void LookUp(void)
         Newer.GetMonitorInfo = (GetMonitorInfoFn)GetProcAddress(user, "GetMonitorInfoA");
         Newer.SetWinEventHook = (SetWinEventHookFn)GetProcAddress(user, "SetWinEventHook");
         Newer.UnhookWinEvent = (UnhookWinEventFn)GetProcAddress(user, "UnhookWinEvent");
+        Newer.SetLayeredWindowAttributes = (SetLayeredWindowAttributesFn)GetProcAddress(
+            user, "SetLayeredWindowAttributes");
+    }
+    HMODULE theme = LoadLibraryA("uxtheme.dll");
+    if (theme) {
+        Newer.IsThemeActive = (IsThemeActiveFn)GetProcAddress(theme, "IsThemeActive");
+        Newer.IsAppThemed = (IsThemeActiveFn)GetProcAddress(theme, "IsAppThemed");
+        Newer.OpenThemeData = (OpenThemeDataFn)GetProcAddress(theme, "OpenThemeData");
+        Newer.CloseThemeData = (CloseThemeDataFn)GetProcAddress(theme, "CloseThemeData");
+        Newer.DrawThemeBackground =
+            (DrawThemeBackgroundFn)GetProcAddress(theme, "DrawThemeBackground");
     }
     // Stays loaded for the life of the process, as the system's own users
     // of it keep it.
@@ -118,4 +140,54 @@ void StopWatching(HANDLE watch)
 {
     if (watch && Newer.UnhookWinEvent)
         Newer.UnhookWinEvent(watch);
+}
+
+bool ThemeActive(void)
+{
+    LookUp();
+    return Newer.IsThemeActive && Newer.IsAppThemed && Newer.OpenThemeData &&
+           Newer.CloseThemeData && Newer.DrawThemeBackground && Newer.IsThemeActive() &&
+           Newer.IsAppThemed();
+}
+
+HANDLE OpenFrameTheme(HWND frame)
+{
+    static const WCHAR window[] = {'W', 'I', 'N', 'D', 'O', 'W', 0};
+    return ThemeActive() ? Newer.OpenThemeData(frame, window) : NULL;
+}
+
+void CloseFrameTheme(HANDLE theme)
+{
+    if (theme && Newer.CloseThemeData)
+        Newer.CloseThemeData(theme);
+}
+
+bool DrawThemePart(HANDLE theme, HDC hdc, int part, int state, const RECT *rect)
+{
+    return theme && Newer.DrawThemeBackground &&
+           SUCCEEDED(Newer.DrawThemeBackground(theme, hdc, part, state, rect, NULL));
+}
+
+bool CompositionEnabled(void)
+{
+    LookUp();
+    BOOL composed = FALSE;
+    return Newer.DwmIsCompositionEnabled && SUCCEEDED(Newer.DwmIsCompositionEnabled(&composed)) &&
+           composed;
+}
+
+bool SetColourKey(HWND hwnd, COLORREF key)
+{
+    LookUp();
+    LONG ex = GetWindowLongA(hwnd, GWL_EXSTYLE);
+    if (key == CLR_INVALID) {
+        if (ex & KOV_WS_EX_LAYERED)
+            SetWindowLongA(hwnd, GWL_EXSTYLE, ex & ~KOV_WS_EX_LAYERED);
+        return true;
+    }
+    if (!Newer.SetLayeredWindowAttributes)
+        return false;
+    if (!(ex & KOV_WS_EX_LAYERED))
+        SetWindowLongA(hwnd, GWL_EXSTYLE, ex | KOV_WS_EX_LAYERED);
+    return Newer.SetLayeredWindowAttributes(hwnd, key, 0, LWA_COLORKEY_) != 0;
 }

@@ -19,6 +19,11 @@
 #define KOV_EVENT_OBJECT_CLOAKED    0x8017
 #define KOV_EVENT_OBJECT_UNCLOAKED  0x8018
 #define KOV_EVENT_OBJECT_CREATE     0x8000
+#define KOV_DWMWA_DARK_MODE_OLD     19   // before Windows 10 20H1
+#define KOV_DWMWA_DARK_MODE         20
+#define KOV_DWMWA_CAPTION_COLOR     35
+#define KOV_DWMWA_COLOR_DEFAULT     0xFFFFFFFF
+#define KOV_WS_EX_LAYERED           0x00080000
 
 // WM_GETTITLEBARINFOEX's record (Windows Vista): the title bar and, from
 // index 2, the minimize, maximize, help and close boxes, in screen
@@ -64,5 +69,17 @@ typedef void(CALLBACK *WinEventFn)(HANDLE watch, DWORD event, HWND hwnd, LONG ob
                                    LONG child, DWORD thread, DWORD time);
 HANDLE WatchEvents(DWORD first, DWORD last, WinEventFn proc);
 void   StopWatching(HANDLE watch);
+
+// Visual styles (Windows XP): whether they are on for this program, and the
+// frame's caption-button parts; NULL where they are off or missing.
+bool   ThemeActive(void);
+HANDLE OpenFrameTheme(HWND frame);
+void   CloseFrameTheme(HANDLE theme);
+bool   DrawThemePart(HANDLE theme, HDC hdc, int part, int state, const RECT *rect);
+// Desktop composition on (Windows Vista; always on from Windows 8).
+bool   CompositionEnabled(void);
+// Makes the window's pixels of colour key show what lies under them, or
+// draws it whole again (key CLR_INVALID); false where the system cannot.
+bool   SetColourKey(HWND hwnd, COLORREF key);
 
 #endif

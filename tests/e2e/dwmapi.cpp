@@ -1,5 +1,5 @@
-// The DWM as the programs in its folder see it: composition on, and a window cloaked while it has the probes'
-// property. Wine's own answers nothing.
+// The DWM as the programs in its folder see it: composition on, a window cloaked while it has the probes'
+// property, and in dark mode as its other property says. Wine's own answers nothing.
 #include <windows.h>
 
 #include "probe.h"
@@ -8,6 +8,9 @@ extern "C" __declspec(dllexport) HRESULT WINAPI DwmIsCompositionEnabled(BOOL *on
 
 extern "C" __declspec(dllexport) HRESULT WINAPI DwmGetWindowAttribute(HWND hwnd, DWORD attribute, void *value, DWORD size)
 {
+    INT_PTR dark = (INT_PTR)GetPropA(hwnd, PROBE_DARK);
+    if (attribute == 20 /* DWMWA_USE_IMMERSIVE_DARK_MODE */ && size == sizeof(DWORD) && dark)
+        return *(DWORD *)value = (DWORD)(dark - 1), S_OK;
     if (attribute != 14 /* DWMWA_CLOAKED */ || size != sizeof(DWORD))
         return E_NOTIMPL;
     return *(DWORD *)value = GetPropA(hwnd, PROBE_CLOAKED) ? 1 : 0, S_OK;

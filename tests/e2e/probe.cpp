@@ -146,8 +146,11 @@ int main(int argc, char **argv)
     }
     QueryMsg = RegisterWindowMessageA(PROBE_QUERY_MSG), PingMsg = RegisterWindowMessageA(PROBE_PING_MSG);
     FreezeMsg = RegisterWindowMessageA(PROBE_FREEZE_MSG), SubclassMsg = RegisterWindowMessageA(PROBE_SUBCLASS_MSG);
+    const char *paint = Get("--paint", NULL);   // the client's colour, RRGGBB
+    DWORD rgb = paint ? strtoul(paint, NULL, 16) : 0;
+    HBRUSH back = paint ? CreateSolidBrush(RGB(rgb >> 16, rgb >> 8 & 255, rgb & 255)) : (HBRUSH)(COLOR_WINDOW + 1);
     WNDCLASSA wc = {CS_DBLCLKS, ProbeProc, 0, 0, GetModuleHandleA(NULL), NULL,
-                    LoadCursorA(NULL, (LPCSTR)IDC_ARROW), (HBRUSH)(COLOR_WINDOW + 1), NULL, cls};
+                    LoadCursorA(NULL, (LPCSTR)IDC_ARROW), back, NULL, cls};
     wchar_t wide[64];
     MultiByteToWideChar(CP_ACP, 0, cls, -1, wide, 64);
     WNDCLASSW wcw = {wc.style, ProbeProc, 0, 0, wc.hInstance, NULL, wc.hCursor, wc.hbrBackground, NULL, wide};
@@ -173,6 +176,8 @@ int main(int argc, char **argv)
                             90 * i - 80, 10, 81, 31, hwnd, (HMENU)i, wc.hInstance, NULL);
         if (Flag("--cloaked"))
             SetPropA(hwnd, PROBE_CLOAKED, (HANDLE)1);
+        if (Get("--dark", NULL))
+            SetPropA(hwnd, PROBE_DARK, (HANDLE)(INT_PTR)(1 + atoi(Get("--dark", "0"))));
         if (!hidden)
             ShowWindow(hwnd, SW_SHOWNORMAL);
         if (disabled)

@@ -4,6 +4,7 @@
 #include "common/handles.h"
 #include "hook/debuglog.h"
 #include "hook/caption.h"
+#include "hook/look.h"
 #include "hook/share.h"
 
 #include <aclapi.h>
@@ -333,4 +334,34 @@ TEST_CASE("a maximized frame's group within its monitor's work area, on any moni
     const int zones[][4] = {{144, 144, 144, 144}, {144, 96, 144, 96}, {96, 192, 96, 192}, {96, 0, 96, 96}, {96, 144, 0, 96}};
     for (const auto &z : zones)
         CHECK(ZoneAtDpi(z[0], z[1], z[2]) == z[3]);
+}
+
+TEST_CASE("the look a frame's group takes, and its glyph's colour on a flat caption")
+{
+    struct { bool themed, composed; int dark; COLORREF caption; ButtonLook look; bool darkCaption; } cases[] = {
+        {false, false, -1, RGB(0, 0, 128), LOOK_CLASSIC, true},        // Windows 95 to 2000, or the classic theme
+        {true, false, -1, RGB(10, 36, 106), LOOK_THEMED, true},        // XP, Vista and 7 without composition
+        {true, true, -1, RGB(153, 180, 209), LOOK_COMPOSITED, false},  // 10: the caption colour's lightness decides
+        {false, true, -1, RGB(20, 20, 20), LOOK_COMPOSITED, true},     // high contrast, composed all the same
+        {true, true, 1, RGB(255, 255, 255), LOOK_COMPOSITED, true},    // the frame's dark-mode attribute wins
+        {true, true, 0, RGB(0, 0, 0), LOOK_COMPOSITED, false},
+        {true, true, -1, RGB(128, 128, 128), LOOK_COMPOSITED, false},  // the middle counts as light
+        {true, true, -1, RGB(127, 127, 127), LOOK_COMPOSITED, true},
+    };
+    for (const auto &c : cases) {
+        CAPTURE(c.caption);
+        LookFacts facts = {c.themed, c.composed, c.dark, c.caption};
+        CHECK(ChooseLook(facts) == c.look);
+        CHECK(IsDarkCaption(facts) == c.darkCaption);
+    }
+    auto light = [](COLORREF c) { return GetRValue(c) + GetGValue(c) + GetBValue(c); };
+    for (bool dark : {false, true}) {
+        FlatColours active = FlatButtonColours(dark, true, false, false);
+        FlatColours inactive = FlatButtonColours(dark, false, false, false);
+        FlatColours hot = FlatButtonColours(dark, true, true, false), pressed = FlatButtonColours(dark, true, true, true);
+        CHECK((active.fill == LOOK_KEY && inactive.fill == LOOK_KEY));   // the caption shows through
+        CHECK((dark ? light(active.glyph) > light(inactive.glyph) : light(active.glyph) < light(inactive.glyph)));
+        CHECK((hot.fill != LOOK_KEY && pressed.fill != LOOK_KEY && pressed.fill != hot.fill));
+        CHECK((dark ? light(active.glyph) > 600 : light(active.glyph) < 100));
+    }
 }

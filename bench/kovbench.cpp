@@ -13,6 +13,10 @@
 //      whether it was visible before the frame's first idle turn ended.
 //   6. how soon the group follows a move of its frame: turns and
 //      milliseconds from SetWindowPos until the group has moved as far.
+//   7. with /looks, composition on (the tests' DWM, cloak\dwmapi.dll, loaded
+//      before Kov's library asks for one): how soon a flat group is visible
+//      against a classic one, frames of each look in turn, as the median of
+//      the pairs' ratios.
 //
 // Rounds alternate: without Kov, with Kov, with, without, without, with, ...
 // (each pair is one round of each, their order flipping from pair to pair,
@@ -28,7 +32,7 @@
 // companion it starts (on a 64-bit system running the 32-bit Kov, what a
 // 64-bit program gets).
 //
-//   kovbench [/pairs:N] [/kov:DIR] [/windows:N] [/companion]
+//   kovbench [/pairs:N] [/kov:DIR] [/windows:N] [/companion] [/looks]
 #include <windows.h>
 
 #include "../common/actions.h"
@@ -146,11 +150,15 @@ template <class Cond> static bool PumpUntil(Cond done, double seconds)
     }
 }
 
-static HWND NewFrame(int n)
+// oldFrame: the test DWM of /looks draws this frame the old way (the
+// property its DwmGetWindowAttribute reads), so that its group is classic.
+static HWND NewFrame(int n, bool oldFrame = false)
 {
     HWND hwnd = CreateWindowExA(0, "KovBench", "Bench", WS_OVERLAPPEDWINDOW, 100 + n % 20 * 10,
                                 100 + n % 20 * 10, 400, 300, NULL, NULL, GetModuleHandleA(NULL),
                                 NULL);
+    if (oldFrame)
+        SetPropA(hwnd, "KovProbeOldFrame", (HANDLE)1);
     ShowWindow(hwnd, SW_SHOWNOACTIVATE);
     return hwnd;
 }
@@ -323,11 +331,11 @@ struct Appearance {
 // Creates a frame and runs its message loop until its group shows. A turn
 // is one message taken and dispatched; the first idle turn is the first
 // time the queue is found empty.
-static Appearance GroupAppears(int n)
+static Appearance GroupAppears(int n, bool oldFrame = false)
 {
     Appearance result = {0, 0, false};
     double start = Now();
-    HWND frame = NewFrame(n);
+    HWND frame = NewFrame(n, oldFrame);
     bool idleSeen = false;
     while (Now() - start < 5.0) {
         MSG msg;
@@ -354,6 +362,38 @@ static Appearance GroupAppears(int n)
     DestroyWindow(frame);
     Pump();
     return result;
+}
+
+// Frames with a flat group and with a classic one in turn, the order
+// flipping from pair to pair.
+static void CompareLooks(int windows)
+{
+    std::vector<double> ratios, flatMs, classicMs;
+    for (int i = 0; i < windows; i++) {
+        bool classicFirst = i % 2 == 0;
+        Appearance first = GroupAppears(2 * i + 2, classicFirst);
+        Pump();
+        Appearance second = GroupAppears(2 * i + 3, !classicFirst);
+        Pump();
+        const Appearance &flat = classicFirst ? second : first;
+        const Appearance &classic = classicFirst ? first : second;
+        if (flat.turns < 0 || classic.turns < 0)
+            continue;
+        ratios.push_back(flat.ms / classic.ms);
+        flatMs.push_back(flat.ms), classicMs.push_back(classic.ms);
+    }
+    if (ratios.empty()) {
+        printf("7. flat against classic group: never visible\n");
+        return;
+    }
+    std::sort(ratios.begin(), ratios.end());
+    std::sort(flatMs.begin(), flatMs.end());
+    std::sort(classicMs.begin(), classicMs.end());
+    size_t n = ratios.size();
+    printf("7. flat group visible after %.1f ms, classic after %.1f ms: median ratio %.3f "
+           "(%.3f-%.3f; %.3f-%.3f), %d pairs\n",
+           flatMs[n / 2], classicMs[n / 2], ratios[n / 2], ratios[0], ratios[n - 1], ratios[n / 4],
+           ratios[3 * n / 4], (int)n);
 }
 
 // Moves the frame 20 pixels right or left and runs its message loop until
@@ -808,7 +848,7 @@ static void AutoScrollTicks(HWND frame, const OptionsRecord &options)
 int main(int argc, char **argv)
 {
     int pairs = 16, windows = 30;
-    bool companion = false;
+    bool companion = false, askedLooks = false, looks = false;
     char path[MAX_PATH];
     GetModuleFileNameA(NULL, path, sizeof(path));
     std::string bin(path);
@@ -822,12 +862,15 @@ int main(int argc, char **argv)
             windows = atoi(argv[i] + 9);
         else if (!strcmp(argv[i], "/companion"))
             companion = true;
+        else if (!strcmp(argv[i], "/looks"))
+            askedLooks = true, looks = LoadLibraryA((std::string(path).substr(0, std::string(path).find_last_of('\\')) +
+                                  "\\cloak\\dwmapi.dll").c_str()) != NULL;
         else if (!strncmp(argv[i], "/kov:", 5)) {
             bin = argv[i] + 5;
             if (!bin.empty() && bin.back() != '\\')
                 bin += '\\';
         } else {
-            fprintf(stderr, "usage: kovbench [/pairs:N] [/kov:DIR] [/windows:N] [/companion]\n");
+            fprintf(stderr, "usage: kovbench [/pairs:N] [/kov:DIR] [/windows:N] [/companion] [/looks]\n");
             return 2;
         }
     }
@@ -882,6 +925,8 @@ int main(int argc, char **argv)
            : companion   ? KOV_OTHER_CONTROLLER_FILE " as the main, " KOV_CONTROLLER_FILE
                            " its companion"
                          : KOV_CONTROLLER_FILE " alone");
+    if (looks)
+        printf("Composition on (the tests' DWM): the frame's group is flat\n");
     printf("%d pairs of rounds (without Kov / with Kov, order alternating), %.0f s; each round "
            "the best of %d runs of %d SendMessage, %d post-and-get, %d moves\n",
            pairs, elapsed, REPEATS, SENDS, posts, MOVES);
@@ -918,6 +963,10 @@ int main(int argc, char **argv)
     for (int i = 0; i < windows; i++)
         follow.push_back(GroupFollows(frame, i));
     ReportAppearances("6. group followed a move after", follow);
+    if (looks)
+        CompareLooks(windows);
+    else if (askedLooks)
+        printf("7. not measured: the tests' DWM (cloak\\dwmapi.dll) did not load\n");
     kov.Stop(frame);
     DestroyWindow(frame);
     return 0;

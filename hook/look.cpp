@@ -55,7 +55,12 @@ LookFacts FrameLookFacts(HWND frame, bool active)
     HANDLE theme = OpenFrameTheme(frame);
     facts.themed = theme != NULL;
     CloseFrameTheme(theme);
-    facts.composed = CompositionEnabled();
+    // A frame may have its non-client area drawn the old way even so.
+    BOOL drawnByDwm = TRUE;
+    facts.composed = CompositionEnabled() &&
+                     (!DwmAttribute(frame, KOV_DWMWA_NCRENDERING_ENABLED, &drawnByDwm,
+                                    sizeof(drawnByDwm)) ||
+                      drawnByDwm);
     DWORD dark = 0;
     facts.darkMode = -1;
     if (DwmAttribute(frame, KOV_DWMWA_DARK_MODE, &dark, sizeof(dark)) ||
@@ -171,11 +176,11 @@ bool KeyedGroupInput(OwnFrame *own, UINT msg, WPARAM wParam, LPARAM lParam, LRES
     if (LookOf(own) != LOOK_COMPOSITED)
         return false;
     POINT at;
-    if (msg == WM_NCHITTEST) {
-        at.x = (short)LOWORD(lParam), at.y = (short)HIWORD(lParam);
-    } else {
+    at.x = (short)LOWORD(lParam), at.y = (short)HIWORD(lParam);
+    if (msg == WM_SETCURSOR)
         GetCursorPos(&at);
-    }
+    else if (msg != WM_NCHITTEST)
+        ClientToScreen(own->hwnd, &at);
     HWND button = KeyedButtonAt(own, at);
     if (!button)
         return false;

@@ -29,7 +29,7 @@ bash "$root/scripts/setup.sh"
 # that does not build stops no measurement.
 for arch in x86 x64; do
     cmake -S "$root" -B "$build/$arch" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" >/dev/null
-    cmake --build "$build/$arch" -j "$(nproc)" --target kovw kovhook kovbench >/dev/null
+    cmake --build "$build/$arch" -j "$(nproc)" --target kovw kovhook kovbench dwmapi >/dev/null
 done
 
 # Each architecture this machine runs (or KOV_ARCHS), one after the other.
@@ -91,6 +91,9 @@ for arch in "${archs[@]}"; do
     bits=$(kov_arch_bits "$arch")
     conditions "start, $(wine --version 2>/dev/null || echo wine), $bits-bit Kov of this tree ($head)"
     run "$arch" "$@"
+    # The flat look against the classic one, frames of each in turn.
+    conditions "$bits-bit Kov of this tree ($head), composition on"
+    run "$arch" /looks /pairs:2 "$@"
     if [[ -n "$rev" ]]; then
         if dir=$(other_programs "$arch"); then
             conditions "$bits-bit Kov built from $rev (${commit:0:12})"

@@ -77,6 +77,12 @@ TEST_CASE("flat buttons on a composited caption" * doctest::skip(OwnWindows()))
         CHECK(WaitFor([&] { return Shot(b).At(1, 1) == caption; }, 5000));
         PostMessageA(frame, WM_CLOSE, 0, 0);
     }
+    // A frame whose non-client area the DWM leaves to the old drawing keeps the raised face.
+    HWND old = Composed(desk, "--old-frame --rect 100,400,400,200"), group = desk.Group(old);
+    REQUIRE(group);
+    RECT b = Buttons(group)[0].second;
+    auto raised = [&] { Shot s(b); return s.At(0, 0) == RGB(255, 255, 255) && s.At(s.w - 1, 0) == RGB(128, 128, 128); };
+    CHECK(WaitFor(raised, 5000));
 }
 
 TEST_CASE("themed buttons have the visual style's caption-button background" * doctest::skip(OwnWindows()))
@@ -103,14 +109,17 @@ TEST_CASE("themed buttons have the visual style's caption-button background" * d
     draw(parts, dc, 1, 1, &r, NULL), draw(parts, dc, 15, 1, &r, NULL);
     const COLORREF inside = GetPixel(dc, cx / 2, cy / 3);
     auto drawn = [&] {   // the background's two outer pixels all round as drawn here; inside, Kov's glyph, not the style's
-        Shot s(b);
-        for (int y = 0; y < cy; y++)
-            for (int x = 0; x < cx; x++) {
-                bool ring = x < 2 || y < 2 || x >= cx - 2 || y >= cy - 2;
-                if (ring ? s.At(x, y) != GetPixel(dc, x, y) : GetPixel(dc, x, y) != inside && s.At(x, y) == GetPixel(dc, x, y))
-                    return false;
-            }
-        return s.Count(RGB(0, 0, 128)) > 4;   // the roll-up glyph's navy arrow
+        for (auto &button : Buttons(group)) {
+            Shot s(button.second);
+            for (int y = 0; y < cy; y++)
+                for (int x = 0; x < cx; x++) {
+                    bool ring = x < 2 || y < 2 || x >= cx - 2 || y >= cy - 2;
+                    if (ring ? s.At(x, y) != GetPixel(dc, x, y)
+                             : GetPixel(dc, x, y) != inside && s.At(x, y) == GetPixel(dc, x, y))
+                        return false;
+                }
+        }
+        return Shot(b).Count(RGB(0, 0, 128)) > 4;   // the roll-up glyph's navy arrow
     };
     CHECK(WaitFor(drawn, 5000));
     DeleteDC(dc), DeleteObject(bitmap), ReleaseDC(NULL, screen);

@@ -22,7 +22,8 @@ static LRESULT CALLBACK OtherProc(HWND h, UINT m, WPARAM w, LPARAM l) { return C
 
 // --caption W,H,BORDER,HOW: a frame of today's Windows, three boxes W x H at the top right inside an invisible border,
 // reported (HOW) through WM_GETTITLEBARINFOEX and hit-testing (i), hit-testing only (h), both with a caption of its own
-// over which the client lies (o), or that caption naming nothing (n). A help box is reported hidden, far left.
+// over which the client lies and which it answers for (o), or that caption naming nothing (n). A help box is reported
+// hidden, far left.
 static int CapW, CapH, CapBorder;
 static char CapHow;
 
@@ -56,6 +57,8 @@ static bool AnswerCaption(HWND hwnd, UINT msg, LPARAM lParam, LRESULT *result)
         if (PtInRect(&box, at))
             return *result = codes[i], true;
     }
+    if (msg == WM_NCHITTEST && CapHow == 'o' && at.y < CaptionBox(hwnd, 0).bottom)   // its own caption, drawn in the client
+        return *result = HTCAPTION, true;
     return false;
 }
 
@@ -176,6 +179,8 @@ int main(int argc, char **argv)
                             90 * i - 80, 10, 81, 31, hwnd, (HMENU)i, wc.hInstance, NULL);
         if (Flag("--cloaked"))
             SetPropA(hwnd, PROBE_CLOAKED, (HANDLE)1);
+        if (Flag("--old-frame"))
+            SetPropA(hwnd, PROBE_OLD_FRAME, (HANDLE)1);
         if (Get("--dark", NULL))
             SetPropA(hwnd, PROBE_DARK, (HANDLE)(INT_PTR)(1 + atoi(Get("--dark", "0"))));
         if (!hidden)

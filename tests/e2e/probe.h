@@ -12,6 +12,7 @@
 #define PROBE_PONG_EVENT "KovProbePong%u"
 // A window with this property is cloaked to the programs beside the test's DWM library (dwmapi.cpp).
 #define PROBE_CLOAKED "KovProbeCloaked"
+#define PROBE_OLD_FRAME "KovProbeOldFrame"   // its frame not drawn by the DWM
 #define PROBE_DARK "KovProbeDark"   // 1 + the dark-mode attribute the DWM answers
 
 enum ProbeQuery {

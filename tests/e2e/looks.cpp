@@ -125,3 +125,50 @@ TEST_CASE("themed buttons have the visual style's caption-button background" * d
     DeleteDC(dc), DeleteObject(bitmap), ReleaseDC(NULL, screen);
     RegSetKeyValueA(HKEY_CURRENT_USER, theme, "ThemeActive", REG_SZ, "0", 2);
 }
+
+// The library's glyph pictures of 16 and 24 pixels, by action.
+static const struct { int action, id16, id24; } Pictures[] = {
+    {ACTION_ROLLUP, 0x7046, 0x7061}, {ACTION_STARTMENU, 0x7003, 0x7062}, {ACTION_TASKLIST, 0x700E, 0x7063},
+    {ACTION_USERCMD, 0x7010, 0x7065}, {ACTION_CLOSE, 0x7001, 0x7060}, {ACTION_HIDE, 0x700A, 0x7064},
+};
+
+TEST_CASE("flat glyphs are their pictures' own pixels, not stretched, at 96 and 144 dpi" * doctest::skip(OwnWindows()))
+{
+    for (DWORD dpi : {96, 144}) {
+        CAPTURE(dpi);
+        REQUIRE(!RegSetKeyValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "LogPixels", REG_DWORD, &dpi, 4));
+        Desk desk;
+        const int size = dpi == 144 ? 24 : 16;   // the picture for the caption's size: 1.5 times as large
+        std::string caption = std::to_string(46 * dpi / 96) + "," + std::to_string(30 * dpi / 96) + "," +
+                              std::to_string(7 * dpi / 96);
+        HWND frame = Composed(desk, "--caption " + caption + ",o --paint FFFFFF --dark 0"), group = desk.Group(frame);
+        REQUIRE((group && Activate(frame)));
+        HMODULE dll = GetModuleHandleA(desk.Path(KOVHOOK).c_str());
+        REQUIRE(Buttons(group).size() == 3);
+        for (const auto &button : Buttons(group)) {
+            CAPTURE(button.first);
+            const RECT r = button.second;
+            const auto *picture = std::find_if(std::begin(Pictures), std::end(Pictures),
+                                               [&](const auto &p) { return p.action == button.first; });
+            REQUIRE(picture != std::end(Pictures));
+            HBITMAP bitmap = LoadBitmapA(dll, MAKEINTRESOURCEA(size == 24 ? picture->id24 : picture->id16));
+            HDC dc = CreateCompatibleDC(NULL);
+            SelectObject(dc, bitmap);
+            const int x0 = (r.right - r.left - size) / 2, y0 = (r.bottom - r.top - size) / 2;
+            auto same = [&] {   // black exactly where the picture has a mark (neither silver nor white)
+                Shot s(r);
+                for (int y = 0; y < size; y++)
+                    for (int x = 0; x < size; x++) {
+                        COLORREF p = GetPixel(dc, x, y);
+                        if ((p != RGB(192, 192, 192) && p != RGB(255, 255, 255)) != (s.At(x0 + x, y0 + y) == 0))
+                            return false;
+                    }
+                return true;
+            };
+            CHECK(WaitFor(same, 5000));
+            DeleteDC(dc), DeleteObject(bitmap);
+        }
+        PostMessageA(frame, WM_CLOSE, 0, 0);
+    }
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "LogPixels");
+}

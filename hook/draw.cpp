@@ -108,15 +108,17 @@ static void DrawClassic(const WinRecord &rec, const DRAWITEMSTRUCT *item)
 #define GLYPH_MOST     24   // the largest picture; larger glyphs repeat its pixels
 #define SILVER         RGB(192, 192, 192)
 
-// The glyph for a flat or themed button: the largest picture, or a whole
-// multiple of one, that leaves the caption's margin around it.
+// The glyph for a flat or themed button: the largest picture that leaves
+// the caption's margin around it; from 200 % on, where the pictures run
+// out, a whole multiple of one.
+#define GLYPH_SCALED_FROM 32
 static int GlyphScale(int cyButton, int *base)
 {
     static const int bases[] = {GLYPH_SMALL, GLYPH_MEDIUM, GLYPH_LARGE};
     int limit = cyButton * 3 / 5, best = GLYPH_SMALL, scale = 1;
     for (int k = 1; k <= 4; k++)
         for (int b : bases)
-            if (b * k <= limit && b * k > best * scale)
+            if (b * k <= limit && b * k > best * scale && (k == 1 || b * k >= GLYPH_SCALED_FROM))
                 best = b, scale = k;
     *base = best;
     return scale;

@@ -49,7 +49,8 @@ static bool IsOnScreen(HWND frame)
 // frame, although the system stacks it below that window. A cut group looks
 // again every few moments, until nothing covers it: a window that moves off
 // a frame tells the frame nothing. Windows on top of all and those the mouse
-// goes through (menus, tips, overlays) are not what covers a caption.
+// goes through (menus, tips, overlays) are not what covers a caption, nor
+// is the frame itself, raised above its group before the group follows.
 static void CutToUncovered(HWND group)
 {
     OwnFrame *own = OwnGroupCS(group);
@@ -60,7 +61,8 @@ static void CutToUncovered(HWND group)
     HRGN shown = NULL;
     for (HWND above = GetWindow(group, GW_HWNDPREV); above; above = GetWindow(above, GW_HWNDPREV)) {
         LONG ex = GetWindowLongA(above, GWL_EXSTYLE);
-        if (!IsWindowVisible(above) || IsIconic(above) || (ex & (WS_EX_TOPMOST | WS_EX_TRANSPARENT)) ||
+        if (above == own->hwnd || !IsWindowVisible(above) || IsIconic(above) ||
+            (ex & (WS_EX_TOPMOST | WS_EX_TRANSPARENT)) ||
             !GetWindowRect(above, &r) || !IntersectRect(&overlap, &r, &place) || IsCloaked(above))
             continue;
         if (!shown)

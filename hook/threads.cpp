@@ -122,8 +122,10 @@ static void OfferThread(DWORD tid)
 
 // A window of a thread not hooked yet: hooks it, and offers its windows.
 // False when the thread is none of this side's, or the table is full (then
-// it is looked at again, without asking its process each time).
-static bool Follow(HWND hwnd)
+// it is looked at again, without asking its process each time). A window
+// just made (made) is told it is new before the offers reach it: taken as
+// offered, it would be an old one, and nothing would snap onto it.
+static bool Follow(HWND hwnd, HWND made = NULL)
 {
     DWORD pid = 0, tid = GetWindowThreadProcessId(hwnd, &pid);
     if (!tid || FindThread(tid) >= 0 || IsForeignThread(tid, pid) || FindThread(0) < 0)
@@ -132,6 +134,8 @@ static bool Follow(HWND hwnd)
         RememberForeign(tid, pid);
         return false;
     }
+    if (made)
+        PostMessageA(made, KM_NEWWINDOW, (WPARAM)made, KM_NEWWINDOW_LATE);
     OfferThread(tid);
     return true;
 }
@@ -157,8 +161,13 @@ static void CALLBACK OnWindowCreated(HANDLE, DWORD, HWND hwnd, LONG object, LONG
     if (object != OBJID_WINDOW || child != CHILDID_SELF || !tid || !Tb->ThreadMode || Tb->ThreadOwner != OwnInstance)
         return;
     LONG style = GetWindowLongA(hwnd, GWL_STYLE);
-    if (!(style & WS_CHILD) && (FindThread(tid) >= 0 || Follow(hwnd)) && (style & WS_CAPTION) == WS_CAPTION)
+    if (style & WS_CHILD)
+        return;
+    HWND made = (style & WS_CAPTION) == WS_CAPTION ? hwnd : NULL;
+    if (FindThread(tid) >= 0 && made)
         PostMessageA(hwnd, KM_NEWWINDOW, (WPARAM)hwnd, KM_NEWWINDOW_LATE);
+    else if (FindThread(tid) < 0)
+        Follow(hwnd, made);
 }
 
 // Hooks the threads that have come, and lets go of those that have no

@@ -44,59 +44,6 @@ static bool IsOnScreen(HWND frame)
     return IsWindowVisible(frame) && !IsIconic(frame) && !IsCloaked(frame);
 }
 
-// The group cut to what windows above it leave uncovered. With windows of
-// their own, Wine's display keeps a group above a window later put over its
-// frame, although the system stacks it below that window. A cut group looks
-// again every few moments, until nothing covers it: a window that moves off
-// a frame tells the frame nothing. Windows on top of all and those the mouse
-// goes through (menus, tips, overlays) are not what covers a caption, nor
-// is the frame itself, raised above its group before the group follows.
-static void CutToUncovered(HWND group)
-{
-    OwnFrame *own = OwnGroupCS(group);
-    if (!own)
-        return;
-    RECT place, r, overlap;
-    GetWindowRect(group, &place);
-    HRGN shown = NULL;
-    for (HWND above = GetWindow(group, GW_HWNDPREV); above; above = GetWindow(above, GW_HWNDPREV)) {
-        LONG ex = GetWindowLongA(above, GWL_EXSTYLE);
-        if (above == own->hwnd || !IsWindowVisible(above) || IsIconic(above) ||
-            (ex & (WS_EX_TOPMOST | WS_EX_TRANSPARENT)) ||
-            !GetWindowRect(above, &r) || !IntersectRect(&overlap, &r, &place) || IsCloaked(above))
-            continue;
-        if (!shown)
-            shown = CreateRectRgn(0, 0, place.right - place.left, place.bottom - place.top);
-        OffsetRect(&overlap, -place.left, -place.top);
-        HRGN hole = CreateRectRgnIndirect(&overlap);
-        CombineRgn(shown, shown, hole, RGN_DIFF);
-        DeleteObject(hole);
-    }
-    if (shown) {
-        HRGN now = CreateRectRgn(0, 0, 0, 0);
-        bool same = own->Cut && GetWindowRgn(group, now) != ERROR && EqualRgn(now, shown);
-        DeleteObject(now);
-        if (same)
-            DeleteObject(shown);
-        else
-            SetWindowRgn(group, shown, TRUE);   // the system's from here
-        own->Cut = TRUE;
-        SetTimer(group, COVER_TIMER, COVER_POLL_MS, NULL);
-    } else if (own->Cut) {
-        SetWindowRgn(group, NULL, TRUE);
-        own->Cut = FALSE;
-        KillTimer(group, COVER_TIMER);
-    }
-}
-
-static bool OnCoverTimer(HWND group, UINT msg, WPARAM wParam)
-{
-    if (msg != WM_TIMER || wParam != COVER_TIMER)
-        return false;
-    CutToUncovered(group);
-    return true;
-}
-
 // Keeps the group on its frame after a move.
 static void MoveButtons(int index, HWND group)
 {
@@ -117,7 +64,6 @@ static void MoveButtons(int index, HWND group)
     if (shown && above != group)
         SetWindowPos(group, above ? above : HWND_TOP, 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    CutToUncovered(group);
 }
 
 // Shows, hides or re-stacks the group after the frame was sized, shown or
@@ -156,7 +102,6 @@ static void ShowButtons(int index, HWND group)
     UINT keepPlace = IsRightPlacement() ? 0 : SWP_NOMOVE;
     SetWindowPos(group, NULL, place.left, place.top, place.right - place.left, rec.cyButton,
                  keepPlace | SWP_NOZORDER | SWP_NOACTIVATE);
-    CutToUncovered(group);
 }
 
 int ProcessButtonsProcMsg(int index, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
@@ -252,7 +197,6 @@ LRESULT CALLBACK ButtonsProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         return OnMouseActivate(index, hwnd);
     LRESULT result = 0;
     if (OnRestackTimer(index, hwnd, msg, wParam) || OnHoverTimer(hwnd, msg, wParam) ||
-        OnCoverTimer(hwnd, msg, wParam) ||
         ProcessButtonsProcMsg(index, hwnd, msg, wParam, lParam, &result))
         return result;
     return DefWindowProcA(hwnd, msg, wParam, lParam);
@@ -269,7 +213,6 @@ LRESULT CALLBACK SubclassButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
     LRESULT result = 0;
     if (OnRestackTimer(index, Tb->Win[index].hwndButtons, msg, wParam) ||
         OnHoverTimer(Tb->Win[index].hwndButtons, msg, wParam) ||
-        OnCoverTimer(Tb->Win[index].hwndButtons, msg, wParam) ||
         ProcessButtonsProcMsg(index, Tb->Win[index].hwndButtons, msg, wParam, lParam, &result))
         return result;
     if (IsValidProcCS(old))

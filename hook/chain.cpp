@@ -103,7 +103,7 @@ void ForgetOwnGroup(OwnFrame *own)
     if (own->group && IsValidProcCS(own->OldButtonsProc))
         SetWindowLongPtrA(own->group, GWLP_WNDPROC, (LONG_PTR)own->OldButtonsProc);
     own->group = NULL, own->OldButtonsProc = NULL;
-    own->LookState = 0, own->Hot = NULL, own->Cut = 0;
+    own->LookState = 0, own->Hot = NULL;
 }
 
 void DropOwnGroup(HWND frame, OwnFrame *own)

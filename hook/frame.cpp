@@ -189,9 +189,8 @@ LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_ACTIVATE:
         // Under Wine an activated frame may be raised once more afterwards,
         // without a word to its window procedure: a second look puts the
-        // group back on top of it. The window that takes its place may come
-        // over it later too: a look cuts the group to what it leaves.
-        if (Tb->Win[index].hwndButtons)
+        // group back on top of it.
+        if (LOWORD(wParam) != WA_INACTIVE && Tb->Win[index].hwndButtons)
             RestackLater(index, Tb->Win[index].hwndButtons);
         break;
     case WM_GETMINMAXINFO:

@@ -164,7 +164,6 @@ struct OwnFrame {
     BYTE    LookState;        // LOOK_STATE_KNOWN | look | dark | active
     BYTE    CaptionActive;    // as the frame's last WM_NCACTIVATE said
     HWND    Hot;              // the button the pointer is over, themed and composited only
-    BYTE    Cut;              // the group is cut to what other windows leave of it
 };
 // This process's record of a frame, or NULL; quick for the one asked last.
 OwnFrame *OwnFrameCS(HWND frame);
@@ -256,8 +255,6 @@ int  DestroyButtons(HWND hwndButtons);
 #define RESTACK_TIMER     0x6F10
 #define RESTACK_DELAY_MS  500
 #define RESTACK_LOOKS     4
-#define COVER_TIMER       0x6F11
-#define COVER_POLL_MS     250
 void RestackLater(int index, HWND group);
 int  ProcessButtonsProcMsg(int index, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                            LRESULT *result);

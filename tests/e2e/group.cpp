@@ -313,32 +313,3 @@ TEST_CASE("the groups are on the screen after their frames are activated in turn
         CHECK((WaitFor([&] { return !bare(); }, 5000) && !WaitFor(bare, RESTACK_LOOKS * RESTACK_DELAY_MS + 500)));
     }
 }
-
-// With windows of their own, Wine's display kept a group above a window later put over its frame.
-TEST_CASE("a window put over a frame covers its group, and the group is back when the frame is")
-{
-    Desk desk;
-    HWND frame = desk.Probe("--rect 100,100,400,300"), group = desk.Group(frame);
-    REQUIRE((group && Activate(frame)));
-    RECT b = Buttons(group)[0].second;
-    HWND cover = desk.Probe("--rect 50,40,600,200 --paint 00FF00");   // its client over the group
-    auto over = [&] {   // the cover above the frame, as the system stacks them (Wine may raise a frame late)
-        for (HWND w = GetWindow(frame, GW_HWNDPREV); w; w = GetWindow(w, GW_HWNDPREV))
-            if (w == cover)
-                return true;
-        return SetWindowPos(cover, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE) && false;
-    };
-    auto covered = [&] { return Pixel(b.left, b.top) == RGB(0, 255, 0) && Pixel(b.right - 1, b.bottom - 1) == RGB(0, 255, 0); };
-    for (int round = 0; round < 2; round++) {
-        REQUIRE((Activate(cover) && WaitFor(over, 5000)));
-        CHECK(WaitFor(covered, 5000));
-        REQUIRE(Activate(frame));
-        CHECK(WaitFor([&] { return Pixel(b.left, b.top) == RGB(255, 255, 255); }, 5000));
-    }
-    // Moved off the frame while it stays inactive, the cover leaves the group whole again.
-    REQUIRE((Activate(cover) && WaitFor(over, 5000)));
-    // Covered still once the group's looks at its stacking after the deactivation are over.
-    REQUIRE((WaitFor(covered, 5000) && !WaitFor([&] { return !covered(); }, RESTACK_LOOKS * RESTACK_DELAY_MS + 500)));
-    SetWindowPos(cover, NULL, 50, 450, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    CHECK(WaitFor([&] { return Pixel(b.left, b.top) == RGB(255, 255, 255); }, 5000));
-}

@@ -136,8 +136,7 @@ int ProcessButtonsProcMsg(int index, HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
             return 0;
         RECT all;
         GetClientRect(hwnd, &all);
-        SetBkColor((HDC)wParam, LOOK_KEY);
-        ExtTextOutA((HDC)wParam, 0, 0, ETO_OPAQUE, &all, NULL, 0, NULL);
+        Fill((HDC)wParam, all.left, all.top, all.right, all.bottom, LOOK_KEY);
         *result = TRUE;
         return 1;
     case WM_SETCURSOR:

@@ -160,7 +160,7 @@ static bool ReadGlyph(HDC hdc, int action, int base, GlyphPixels *glyph)
     return ok;
 }
 
-static void Fill(HDC hdc, int left, int top, int right, int bottom, COLORREF colour)
+void Fill(HDC hdc, int left, int top, int right, int bottom, COLORREF colour)
 {
     RECT r = {left, top, right, bottom};
     SetBkColor(hdc, colour);

@@ -61,13 +61,14 @@ LookFacts FrameLookFacts(HWND frame, bool active)
                      (!DwmAttribute(frame, KOV_DWMWA_NCRENDERING_ENABLED, &drawnByDwm,
                                     sizeof(drawnByDwm)) ||
                       drawnByDwm);
+    // Only a composed caption's darkness decides anything.
     DWORD dark = 0;
     facts.darkMode = -1;
-    if (DwmAttribute(frame, KOV_DWMWA_DARK_MODE, &dark, sizeof(dark)) ||
-        DwmAttribute(frame, KOV_DWMWA_DARK_MODE_OLD, &dark, sizeof(dark)))
+    if (facts.composed && (DwmAttribute(frame, KOV_DWMWA_DARK_MODE, &dark, sizeof(dark)) ||
+                           DwmAttribute(frame, KOV_DWMWA_DARK_MODE_OLD, &dark, sizeof(dark))))
         facts.darkMode = dark != 0;
     COLORREF colour = KOV_DWMWA_COLOR_DEFAULT;
-    if (!DwmAttribute(frame, KOV_DWMWA_CAPTION_COLOR, &colour, sizeof(colour)) ||
+    if (!facts.composed || !DwmAttribute(frame, KOV_DWMWA_CAPTION_COLOR, &colour, sizeof(colour)) ||
         colour == KOV_DWMWA_COLOR_DEFAULT)
         colour = GetSysColor(active ? COLOR_ACTIVECAPTION : COLOR_INACTIVECAPTION);
     facts.caption = colour;
@@ -129,6 +130,18 @@ void TrackHover(HWND group, HWND button)
     SetHot(own, button);
 }
 
+// The group's button at a screen point, or NULL.
+static HWND ButtonAt(HWND group, POINT at)
+{
+    RECT place;
+    GetWindowRect(group, &place);
+    if (!PtInRect(&place, at))
+        return NULL;
+    POINT inGroup = {at.x - place.left, at.y - place.top};
+    HWND button = ChildWindowFromPoint(group, inGroup);
+    return button != group ? button : NULL;
+}
+
 bool OnHoverTimer(HWND group, UINT msg, WPARAM wParam)
 {
     if (msg != WM_TIMER || wParam != HOVER_TIMER)
@@ -139,13 +152,8 @@ bool OnHoverTimer(HWND group, UINT msg, WPARAM wParam)
     HWND under = WindowFromPoint(at);
     // Over a caption pixel between the glyph's strokes, the frame is under
     // the pointer; the button there is still the one it is over.
-    if (own && under == own->hwnd) {
-        RECT place;
-        GetWindowRect(group, &place);
-        POINT inGroup = {at.x - place.left, at.y - place.top};
-        if (PtInRect(&place, at))
-            under = ChildWindowFromPoint(group, inGroup);
-    }
+    if (own && under == own->hwnd)
+        under = ButtonAt(group, at);
     if (!own || under != own->Hot) {
         if (own)
             SetHot(own, NULL);
@@ -159,13 +167,7 @@ static HWND KeyedButtonAt(const OwnFrame *own, POINT at)
 {
     if (!own || !own->group || LookOf(own) != LOOK_COMPOSITED || !IsWindowVisible(own->group))
         return NULL;
-    RECT place;
-    GetWindowRect(own->group, &place);
-    if (!PtInRect(&place, at))
-        return NULL;
-    POINT inGroup = {at.x - place.left, at.y - place.top};
-    HWND button = ChildWindowFromPoint(own->group, inGroup);
-    return button && button != own->group ? button : NULL;
+    return ButtonAt(own->group, at);
 }
 
 bool KeyedGroupInput(OwnFrame *own, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT *result)

@@ -30,6 +30,8 @@ struct FlatColours {
 };
 #define LOOK_KEY RGB(255, 0, 255)
 FlatColours FlatButtonColours(bool dark, bool active, bool hot, bool pressed);
+// A rectangle in one colour (draw.cpp).
+void Fill(HDC hdc, int left, int top, int right, int bottom, COLORREF colour);
 
 struct OwnFrame;
 // The look the group was drawn in last (LOOK_CLASSIC before its first).

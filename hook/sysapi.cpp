@@ -31,6 +31,7 @@ static struct {
     DwmIsCompositionEnabledFn DwmIsCompositionEnabled;
     SetWinEventHookFn SetWinEventHook;
     UnhookWinEventFn UnhookWinEvent;
+    volatile LONG themeLooked;
     IsThemeActiveFn IsThemeActive, IsAppThemed;
     OpenThemeDataFn OpenThemeData;
     CloseThemeDataFn CloseThemeData;
@@ -55,15 +56,7 @@ static void LookUp(void)
         Newer.SetLayeredWindowAttributes = (SetLayeredWindowAttributesFn)GetProcAddress(
             user, "SetLayeredWindowAttributes");
     }
-    HMODULE theme = LoadLibraryA("uxtheme.dll");
-    if (theme) {
-        Newer.IsThemeActive = (IsThemeActiveFn)GetProcAddress(theme, "IsThemeActive");
-        Newer.IsAppThemed = (IsThemeActiveFn)GetProcAddress(theme, "IsAppThemed");
-        Newer.OpenThemeData = (OpenThemeDataFn)GetProcAddress(theme, "OpenThemeData");
-        Newer.CloseThemeData = (CloseThemeDataFn)GetProcAddress(theme, "CloseThemeData");
-        Newer.DrawThemeBackground =
-            (DrawThemeBackgroundFn)GetProcAddress(theme, "DrawThemeBackground");
-    }
+
     // Stays loaded for the life of the process, as the system's own users
     // of it keep it.
     HMODULE dwm = LoadLibraryA("dwmapi.dll");
@@ -142,9 +135,29 @@ void StopWatching(HANDLE watch)
         Newer.UnhookWinEvent(watch);
 }
 
+// Loaded only where a group is drawn, from its window procedure: never in a
+// hook procedure, whose program may be anywhere in its own start-up, nor in
+// a program that has no group at all (the library's loading runs code of
+// its own there, which other threads of the program may be waiting on).
+static void LookUpTheme(void)
+{
+    if (Newer.themeLooked)
+        return;
+    HMODULE theme = LoadLibraryA("uxtheme.dll");
+    if (theme) {
+        Newer.IsThemeActive = (IsThemeActiveFn)GetProcAddress(theme, "IsThemeActive");
+        Newer.IsAppThemed = (IsThemeActiveFn)GetProcAddress(theme, "IsAppThemed");
+        Newer.OpenThemeData = (OpenThemeDataFn)GetProcAddress(theme, "OpenThemeData");
+        Newer.CloseThemeData = (CloseThemeDataFn)GetProcAddress(theme, "CloseThemeData");
+        Newer.DrawThemeBackground =
+            (DrawThemeBackgroundFn)GetProcAddress(theme, "DrawThemeBackground");
+    }
+    Newer.themeLooked = 1;
+}
+
 bool ThemeActive(void)
 {
-    LookUp();
+    LookUpTheme();
     return Newer.IsThemeActive && Newer.IsAppThemed && Newer.OpenThemeData &&
            Newer.CloseThemeData && Newer.DrawThemeBackground && Newer.IsThemeActive() &&
            Newer.IsAppThemed();

@@ -89,11 +89,12 @@ static void ShowButtons(int index, HWND group)
         // that does not keep owned windows above their owner allows that.
         above = HWND_TOP;
     }
+    // A maximized frame's group is stacked like any other: on top only while
+    // its frame is active, or it would lie over the window the user brought
+    // over that frame (it was looked at again as the frame lost activation).
     LONG style = GetWindowLongA(frame, GWL_STYLE);
     if (!IsOnScreen(frame) || (style & WS_CAPTION) != WS_CAPTION)
         SetWindowPos(group, NULL, 0, 0, 0, 0, flags | SWP_NOZORDER | SWP_HIDEWINDOW);
-    else if (IsZoomed(frame) && rec.ButtonsCreated)
-        SetWindowPos(group, HWND_TOP, 0, 0, 0, 0, flags | SWP_SHOWWINDOW);
     else if (rec.ButtonsCreated)
         SetWindowPos(group, above, 0, 0, 0, 0, flags | SWP_SHOWWINDOW);
 

@@ -313,3 +313,41 @@ TEST_CASE("the groups are on the screen after their frames are activated in turn
         CHECK((WaitFor([&] { return !bare(); }, 5000) && !WaitFor(bare, RESTACK_LOOKS * RESTACK_DELAY_MS + 500)));
     }
 }
+
+// A program activated over a frame's caption covers the frame's group and keeps it covered once the group's looks at
+// its stacking are over; a maximized frame's group is no exception. With windows of their own the system's stacking
+// is read: the manager draws the caption there, and Wine's display raises a window but never lowers one, so a group
+// raised once stays painted over windows the manager raises later.
+TEST_CASE("a window activated over a frame covers its group, the frame maximized or not")
+{
+    Desk desk;
+    for (bool maximized : {false, true}) {
+        CAPTURE(maximized);
+        HWND frame = desk.Probe("--rect 100,100,400,300"), group = desk.Group(frame);
+        REQUIRE(group);
+        if (maximized) {
+            ShowWindow(frame, SW_MAXIMIZE);
+            REQUIRE(WaitFor([&] { return IsZoomed(frame) && Rect(group).top < 100; }, 5000));
+        }
+        POINT corner = {Rect(group).left + 1, Rect(group).top + 1};
+        // Its own group ends well left of the corner, its client's top left corner lies a little above and far left
+        // of the corner.
+        HWND over = desk.Probe("--paint 00C000 --rect " + std::to_string(corner.x - 360) + "," +
+                               std::to_string(corner.y - 31) + ",400,200");
+        POINT client = {};
+        ClientToScreen(over, &client);
+        RECT r = Rect(over);
+        SetWindowPos(over, NULL, r.left + corner.x - 356 - client.x, r.top + corner.y - 5 - client.y, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        REQUIRE(Activate(over));
+        auto covered = [&] {
+            if (!OwnWindows())
+                return WindowFromPoint(corner) == over && Pixel(corner.x, corner.y) == RGB(0, 0xC0, 0);
+            HWND w = group;
+            while (w && w != over)
+                w = GetWindow(w, GW_HWNDPREV);
+            return w == over;
+        };
+        CHECK((WaitFor(covered, 5000) && !WaitFor([&] { return !covered(); }, RESTACK_LOOKS * RESTACK_DELAY_MS + 500)));
+    }
+}

@@ -40,7 +40,7 @@ static HWND Composed(Desk &desk, const std::string &args)
     return desk.Probes(args, 1, Bin() + "cloak\\cloakprobe.exe")[0];
 }
 
-TEST_CASE("flat buttons on a composited caption" * doctest::skip(OwnWindows()))
+TEST_CASE("flat buttons on a composited caption")
 {
     struct { const char *paint, *dark; COLORREF active, inactive; } cases[] = {
         {"FFFFC8", "0", RGB(0, 0, 0), RGB(153, 153, 153)},   // a light caption: dark glyphs
@@ -85,7 +85,7 @@ TEST_CASE("flat buttons on a composited caption" * doctest::skip(OwnWindows()))
     CHECK(WaitFor(raised, 5000));
 }
 
-TEST_CASE("themed buttons have the visual style's caption-button background" * doctest::skip(OwnWindows()))
+TEST_CASE("themed buttons have the visual style's caption-button background")
 {
     const char *theme = "Software\\Microsoft\\Windows\\CurrentVersion\\ThemeManager";
     REQUIRE(!RegSetKeyValueA(HKEY_CURRENT_USER, theme, "ThemeActive", REG_SZ, "1", 2));
@@ -132,7 +132,7 @@ static const struct { int action, id16, id24; } Pictures[] = {
     {ACTION_USERCMD, 0x7010, 0x7065}, {ACTION_CLOSE, 0x7001, 0x7060}, {ACTION_HIDE, 0x700A, 0x7064},
 };
 
-TEST_CASE("flat glyphs are their pictures' own pixels, not stretched, at 96 and 144 dpi" * doctest::skip(OwnWindows()))
+TEST_CASE("flat glyphs are their pictures' own pixels, not stretched, at 96 and 144 dpi")
 {
     for (DWORD dpi : {96, 144}) {
         CAPTURE(dpi);

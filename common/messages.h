@@ -36,6 +36,9 @@
 #define WININDEX_ALLOC_TIMEOUT 5000
 #define WININDEX_FREE_TIMEOUT  3000
 #define DESTROYBTNS_TIMEOUT    5000
+#define HOOK_THREAD_WAIT_MS    20     // the most the hooks' own thread waits for one
+#define OFFER_LATER_MS         100    // and then offers the window again
+#define OFFER_LATER_MAX        8
 
 #define KOV_MAIN_CLASS      "KovMainWin"
 #define KOV_BUTTONS_CLASS   "KovButtons"

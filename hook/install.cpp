@@ -221,6 +221,7 @@ static int Install(HWND hwndMain, int isDBCS, int debugLevel, bool perThread)
     }
     CloakWatch = WatchEvents(KOV_EVENT_OBJECT_CLOAKED, KOV_EVENT_OBJECT_UNCLOAKED, OnCloakEvent);
     KovIsHooked = 1;
+    HookThreadId = GetCurrentThreadId();
     if (perThread)
         return FollowThreadsFrom(hwndMain) ? KOV_THREADS_WATCHED : 1;
     OfferAllWindows();
@@ -335,6 +336,7 @@ int WINAPI FreeKovHook(BOOL force)
     if ((UINT_PTR)hiKovDll > 32)
         FreeLibrary(hiKovDll);
     KovIsHooked = 0;
+    HookThreadId = 0;
     return 1;
 }
 
@@ -361,6 +363,35 @@ int IsException(HWND hwnd)
     return 0;
 }
 
+// The hooks' own thread does not wait for the table (see GetMutexCS): a
+// window it could not record is offered again, as it was, by a timer, whose
+// message comes only once the queue is empty (a dialog is shown first).
+static struct { HWND hwnd; BOOL isNew; } Pending[OFFER_LATER_MAX];
+static UINT_PTR PendingTimer;
+
+static void CALLBACK OfferPending(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(NULL, timer);
+    PendingTimer = 0;
+    for (auto &p : Pending) {
+        HWND hwnd = p.hwnd;
+        p.hwnd = NULL;
+        if (hwnd && IsWindow(hwnd) && GetWindowIndex(hwnd) < 0)
+            CreateSubclassing(hwnd, p.isNew);
+    }
+}
+
+static void OfferLater(HWND hwnd, BOOL isNew)
+{
+    for (auto &p : Pending)
+        if (!p.hwnd || p.hwnd == hwnd) {
+            p.hwnd = hwnd, p.isNew = isNew;
+            if (!PendingTimer)
+                PendingTimer = SetTimer(NULL, 0, OFFER_LATER_MS, OfferPending);
+            return;
+        }
+}
+
 int CreateSubclassing(HWND hwnd, BOOL isNew)
 {
     if (Tb->IsShutdown)
@@ -374,8 +405,10 @@ int CreateSubclassing(HWND hwnd, BOOL isNew)
         return 0;
     if (!isNew && hwnd != Sh->hwndKov && !IsWindowVisible(hwnd))
         return 0;
-    int index;
-    if (AllocWindowIndex(hwnd, &index) == 0)
+    int index, rc = AllocWindowIndex(hwnd, &index);
+    if (rc == 0)
         PostMessageA(hwnd, KM_ADDBUTTONS, (WPARAM)hwnd, 0);
+    else if (rc == ALLOC_BUSY && HookThreadId == GetCurrentThreadId())
+        OfferLater(hwnd, isNew);
     return 0;
 }

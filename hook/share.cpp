@@ -11,6 +11,7 @@ int   _SuspendKovTemp = 0;       // extern "C" through kovhook.h
 
 // Per-process data.
 int      KovIsHooked = 0;
+DWORD    HookThreadId = 0;
 DWORD    OwnInstance = 0;
 HMODULE  hiKovDll = 0;
 HMENU    hwndKovTaskListMenu = 0;
@@ -254,6 +255,12 @@ bool IsForeignCall(HWND hwnd)
 
 int GetMutexCS(HANDLE *mutex, const char *name, DWORD timeoutMs)
 {
+    // On 64-bit Windows the thread that put the global hooks in also runs
+    // the other architecture's hook calls: a long wait there stalls every
+    // program whose call is on its way to it, perhaps the very one holding
+    // the mutex. It waits briefly; what it could not do is posted again.
+    if (HookThreadId == GetCurrentThreadId() && timeoutMs > HOOK_THREAD_WAIT_MS)
+        timeoutMs = HOOK_THREAD_WAIT_MS;
     *mutex = CreateMutexA(NULL, FALSE, name);
     if (!*mutex)
         return -1;
@@ -358,7 +365,7 @@ int AllocWindowIndex(HWND hwnd, int *index)
     if (GetMutexCS(&mutex, MUTEX_WININDEX, WININDEX_ALLOC_TIMEOUT) != 0) {
         if (mutex)
             ReleaseMutexCS(mutex);
-        return -1;
+        return ALLOC_BUSY;
     }
     int old = GetWindowIndex(hwnd);
     if (old >= 0) {

@@ -141,6 +141,7 @@ void RemoveThreadHooks(void);
 
 // --- Per process ---
 extern int      KovIsHooked;   // this process installed the hooks (a controller)
+extern DWORD    HookThreadId;  // the thread that installed them
 extern DWORD    OwnInstance;   // a controller's: the Kov start it serves
 extern HOOKPROC NewCBTProc, NewGetMsgProc, NewMouseProc, NewSysMsgProc;
 extern const char *szKovButtons;
@@ -186,6 +187,7 @@ bool IsForeignCall(HWND hwnd);
 inline bool IsOldShell() { return Sh->WinMajorVer <= 3 && Sh->WinMinorVer < 50; }
 
 // Window table (share.cpp).
+#define ALLOC_BUSY (-2)   // the table's mutex was not had: try again later
 int  AllocWindowIndex(HWND hwnd, int *index);
 int  FreeWindowIndex(HWND hwnd, BOOL all);
 int  GetWindowIndex(HWND hwnd);

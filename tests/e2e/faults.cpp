@@ -199,3 +199,24 @@ TEST_CASE("garbage in the shared state: the programs go on, no other window is t
     auto live = [](volatile WinRecord &rec) { return rec.hwnd != NULL; };
     CHECK((desk.tb->HookedWindowCnt == std::count_if(desk.win, desk.win + WIN_TABLE_SIZE, live) && !st.TrappedRBtnDown && !st.hwndScroll && !st.UnMinAll.Count));
 }
+
+// The thread that put the hooks in answers while another program holds Kov's table (on 64-bit Windows it also runs
+// the other architecture's hook calls, and the holder may be waiting on one), and dresses its window once it is free.
+TEST_CASE("kovw answers while another program holds its table, and dresses its new window after")
+{
+    Desk desk;
+    HANDLE table = CreateMutexA(NULL, FALSE, MUTEX_WININDEX);
+    REQUIRE((table && WaitForSingleObject(table, 0) == WAIT_OBJECT_0));
+    PostMessageA(desk.main, WM_COMMAND, IDM_ABOUT, 0);
+    DWORD_PTR result;
+    bool answered = true;
+    for (DWORD start = GetTickCount(); answered && GetTickCount() - start < 1500;)   // a wait there would last seconds
+        answered = SendMessageTimeoutA(desk.main, WM_NULL, 0, 0, 0, 1000, &result) != 0;
+    CHECK(answered);
+    HWND about = WaitBox("About", desk.kovw.dwProcessId);
+    REQUIRE(about);
+    CHECK(desk.Index(about) < 0);
+    ReleaseMutex(table), CloseHandle(table);
+    CHECK(desk.Group(about, 5000));
+    Press(about, IDOK);
+}

@@ -330,8 +330,7 @@ TEST_CASE("a window activated over a frame covers its group, the frame maximized
             REQUIRE(WaitFor([&] { return IsZoomed(frame) && Rect(group).top < 100; }, 5000));
         }
         POINT corner = {Rect(group).left + 1, Rect(group).top + 1};
-        // Its own group ends well left of the corner, its client's top left corner lies a little above and far left
-        // of the corner.
+        // Its own group ends well left of the corner, its client begins a little above and far left of it.
         HWND over = desk.Probe("--paint 00C000 --rect " + std::to_string(corner.x - 360) + "," +
                                std::to_string(corner.y - 31) + ",400,200");
         POINT client = {};
@@ -343,9 +342,8 @@ TEST_CASE("a window activated over a frame covers its group, the frame maximized
         auto covered = [&] {
             if (!OwnWindows())
                 return WindowFromPoint(corner) == over && Pixel(corner.x, corner.y) == RGB(0, 0xC0, 0);
-            HWND w = group;
-            while (w && w != over)
-                w = GetWindow(w, GW_HWNDPREV);
+            HWND w = group;   // over lies above it in the system's stacking
+            while ((w = GetWindow(w, GW_HWNDPREV)) && w != over) {}
             return w == over;
         };
         CHECK((WaitFor(covered, 5000) && !WaitFor([&] { return !covered(); }, RESTACK_LOOKS * RESTACK_DELAY_MS + 500)));

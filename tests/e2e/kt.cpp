@@ -365,10 +365,11 @@ Desk::~Desk()
     FreeLibrary(lib);   // the home lies in the test's own prefix, which goes with the test
 }
 
-PROCESS_INFORMATION Desk::Run(const std::string &exe, const std::string &args, const std::string &cwd)
+PROCESS_INFORMATION Desk::Run(const std::string &exe, const std::string &args, const std::string &cwd, const char *desktop)
 {
     std::string line = "\"" + exe + "\" " + args, dir = cwd.empty() ? exe.substr(0, exe.rfind('\\') + 1) : cwd;
     STARTUPINFOA si = {sizeof(si)};
+    si.lpDesktop = (char *)desktop;
     PROCESS_INFORMATION pi = {};
     REQUIRE_MESSAGE(CreateProcessA(exe.c_str(), &line[0], NULL, NULL, 0, 0, NULL, dir.c_str(), &si, &pi),
                     "cannot start " << exe << " (error " << GetLastError() << ")");

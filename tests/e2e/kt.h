@@ -135,7 +135,8 @@ public:
     std::string Read(const std::string &name) const { return Slurp(Path(name)); }
     void Write(const std::string &name, const std::string &bytes) const { Spit(Path(name), bytes); }
 
-    PROCESS_INFORMATION Run(const std::string &exe, const std::string &args, const std::string &cwd = "");
+    PROCESS_INFORMATION Run(const std::string &exe, const std::string &args, const std::string &cwd = "",
+                            const char *desktop = nullptr);
     // Starts kovw and, unless told not to, Settles: whether it did.
     bool StartKovw(const std::string &args = "", bool settle = true);
     std::string exe = KOVW;   // the controller StartKovw starts: the main

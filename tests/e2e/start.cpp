@@ -121,6 +121,39 @@ TEST_CASE("removing recent documents deletes only the shortcuts in the Recent fo
               file.second);
 }
 
+// Runs what on desktop B, from a thread of its own there: a thread that owns no window may move.
+static const std::function<bool()> *OnB;
+static DWORD WINAPI RunOnB(void *)
+{
+    HDESK b = NULL;
+    return WaitFor([&] { return (b = OpenDesktopA("B", 0, FALSE, GENERIC_ALL)) != NULL; }, 10000) &&
+           SetThreadDesktop(b) && (*OnB)();
+}
+static bool OnDesktopB(const std::function<bool()> &what)
+{
+    OnB = &what;
+    HANDLE thread = CreateThread(NULL, 0, RunOnB, NULL, 0, NULL);
+    DWORD done = 0;
+    return WaitForSingleObject(thread, 30000) == WAIT_OBJECT_0 && GetExitCodeThread(thread, &done) && done;
+}
+
+TEST_CASE("Kovs on two desktops dress their own, and one closed leaves the other's frames dressed" *
+          doctest::skip(OwnWindows()))
+{
+    Desk desk;
+    HWND here = desk.Probe();
+    REQUIRE(desk.Group(here));
+    desk.Run(Bin() + "probe.exe", "--title There", "", "B");
+    desk.Run(desk.Path(KOVW), "", desk.home, "B");
+    auto dressed = [] {   // the probe there, in its group's owner
+        HWND probe = FindWindowA("KovProbe", "There"), group = FindWindowA(KOV_BUTTONS_CLASS, NULL);
+        return probe && group && GetWindow(group, GW_OWNER) == probe && IsWindowVisible(group);
+    };
+    CHECK(OnDesktopB([&] { return WaitFor(dressed); }));
+    CHECK((desk.CloseKovw() == 0 && WaitFor([&] { return !GroupsOf(here).size(); })));
+    CHECK(OnDesktopB([&] { return !WaitFor([&] { return !dressed(); }, 1000); }));
+}
+
 TEST_CASE("a desktop-wide record of another layout under Kov's name: kovw says so and ends; "
           "the record of an earlier layout, still held by programs, does not hold up an upgrade")
 {

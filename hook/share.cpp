@@ -363,8 +363,9 @@ int AllocWindowIndex(HWND hwnd, int *index)
         return -1;
     HANDLE mutex;
     if (GetMutexCS(&mutex, MUTEX_WININDEX, WININDEX_ALLOC_TIMEOUT) != 0) {
-        if (mutex)
-            ReleaseMutexCS(mutex);
+        if (!mutex)
+            return -1;   // no lock to wait for, now or later
+        ReleaseMutexCS(mutex);
         return ALLOC_BUSY;
     }
     int old = GetWindowIndex(hwnd);

@@ -261,7 +261,7 @@ std::string Xdo(const std::string &words, bool check)
     return said;
 }
 
-bool ManagerFocused(HWND hwnd)
+static bool ManagerFocused(HWND hwnd)
 {
     if (!OwnWindows())
         return true;

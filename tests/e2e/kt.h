@@ -87,7 +87,6 @@ void Click(POINT at, int button = 0, int times = 1);
 std::string Xdo(const std::string &words, bool check = true);   // xdotool's output, once it has ended
 // With windows of their own, the window manager focuses a window when it gets to it, and Wine then activates
 // that window once more: a test that activates windows itself does it through the manager, and waits for it.
-bool ManagerFocused(HWND hwnd);
 bool Activate(HWND hwnd);   // made the active window, where there is a manager by it: whether it became so
 // "shift" or "ctrl" till the block ends, at the display and for Wine at once (the display's key reaches
 // Wine through the program with the display's focus, which may be none); waited for both ways.

@@ -14,7 +14,7 @@ TEST_CASE("kovw killed and started again: one live group per frame, following it
         REQUIRE(desk.Group(frame));
     Kill(desk.kovw.hProcess);
     // killed amid a right-button gesture over frames[0]: that release is not the next one's
-    desk.sh->State.TrappedRBtnDown = 1, desk.sh->State.hwndScroll = frames[0], desk.sh->State.ScrollActionId = ACTION_ROLLUP;
+    desk.sh->State.TrappedRBtnDown = 1, desk.sh->State.hwndScroll = frames[0], desk.sh->State.ScrollActionId = ACTION_SCROLLPAGE;
     REQUIRE(desk.StartKovw());
     Click(Centre(Rect(frames[0])), 1);
     CHECK((WaitFor([&] { return Ask(frames[0], Q_RCLICKS) == 1; }) && Ping(frames[0]) && !Ask(frames[0], Q_ACTIONS)));

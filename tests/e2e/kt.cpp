@@ -368,8 +368,7 @@ Desk::~Desk()
 PROCESS_INFORMATION Desk::Run(const std::string &exe, const std::string &args, const std::string &cwd, const char *desktop)
 {
     std::string line = "\"" + exe + "\" " + args, dir = cwd.empty() ? exe.substr(0, exe.rfind('\\') + 1) : cwd;
-    STARTUPINFOA si = {sizeof(si)};
-    si.lpDesktop = (char *)desktop;
+    STARTUPINFOA si = {sizeof(si), NULL, (char *)desktop};
     PROCESS_INFORMATION pi = {};
     REQUIRE_MESSAGE(CreateProcessA(exe.c_str(), &line[0], NULL, NULL, 0, 0, NULL, dir.c_str(), &si, &pi),
                     "cannot start " << exe << " (error " << GetLastError() << ")");

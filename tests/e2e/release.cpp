@@ -144,9 +144,10 @@ TEST_CASE("installed silently, over a running Kov, uninstalled: files, shortcuts
     std::string controller = dir + "\\" + programs[x64 ? 2 : 0], options = dir + "\\kovopt.ini";
     const char *uninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Kov";
     programs.push_back("readme.kov");
-    auto installed = [&] {   // the program files are the archive's
+    auto installed = [&] {   // the program files are the archive's, and only those this Windows runs
         return std::all_of(programs.begin(), programs.end(),
-                           [&](auto &name) { return Slurp(dir + "\\" + name) == Slurp(unpacked + name); });
+                           [&](auto &name) { return Slurp(dir + "\\" + name) == Slurp(unpacked + name); }) &&
+               (x64 || GetFileAttributesA((dir + "\\kovw64.exe").c_str()) == INVALID_FILE_ATTRIBUTES);
     };
     const std::vector<std::string> ours = {dir, menu, startup, "HKCU\\" + std::string(uninstallKey)};
     Snapshot before = Now();

@@ -408,7 +408,7 @@ int CreateSubclassing(HWND hwnd, BOOL isNew)
     int index, rc = AllocWindowIndex(hwnd, &index);
     if (rc == 0)
         PostMessageA(hwnd, KM_ADDBUTTONS, (WPARAM)hwnd, 0);
-    else if (rc == ALLOC_BUSY && HookThreadId == GetCurrentThreadId())
+    else if (rc == ALLOC_BUSY && IsHookThread())
         OfferLater(hwnd, isNew);
     return 0;
 }

@@ -259,7 +259,7 @@ int GetMutexCS(HANDLE *mutex, const char *name, DWORD timeoutMs)
     // the other architecture's hook calls: a long wait there stalls every
     // program whose call is on its way to it, perhaps the very one holding
     // the mutex. It waits briefly; what it could not do is posted again.
-    if (HookThreadId == GetCurrentThreadId() && timeoutMs > HOOK_THREAD_WAIT_MS)
+    if (IsHookThread() && timeoutMs > HOOK_THREAD_WAIT_MS)
         timeoutMs = HOOK_THREAD_WAIT_MS;
     *mutex = CreateMutexA(NULL, FALSE, name);
     if (!*mutex)

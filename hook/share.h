@@ -142,6 +142,7 @@ void RemoveThreadHooks(void);
 // --- Per process ---
 extern int      KovIsHooked;   // this process installed the hooks (a controller)
 extern DWORD    HookThreadId;  // the thread that installed them
+inline bool IsHookThread() { return HookThreadId == GetCurrentThreadId(); }
 extern DWORD    OwnInstance;   // a controller's: the Kov start it serves
 extern HOOKPROC NewCBTProc, NewGetMsgProc, NewMouseProc, NewSysMsgProc;
 extern const char *szKovButtons;

@@ -56,7 +56,6 @@ static void LookUp(void)
         Newer.SetLayeredWindowAttributes = (SetLayeredWindowAttributesFn)GetProcAddress(
             user, "SetLayeredWindowAttributes");
     }
-
     // Stays loaded for the life of the process, as the system's own users
     // of it keep it.
     HMODULE dwm = LoadLibraryA("dwmapi.dll");

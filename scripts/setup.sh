@@ -24,5 +24,15 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
     "${sudo[@]}" dpkg --add-architecture i386
 fi
 export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# A mirror caught mid-sync fails an index now and then. A later try usually
+# finds it whole; if not, the install keeps to the point release, whose
+# versions match across the two architectures (an update present for one only
+# would make the other's multiarch half uninstallable).
+release=()
+for try in 1 2 3; do
+    "${sudo[@]}" apt-get update -qq && { release=(); break; }
+    echo "setup: the package lists did not all download (try $try of 3)" >&2
+    release=(-o APT::Default-Release=bookworm)
+    [[ $try -lt 3 ]] && sleep $((try * 10))
+done
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${release[@]}" "${missing[@]}" >/dev/null

@@ -190,7 +190,12 @@ LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         // Under Wine an activated frame may be raised once more afterwards,
         // without a word to its window procedure: a second look puts the
         // group back on top of it.
-        if (LOWORD(wParam) != WA_INACTIVE && Tb->Win[index].hwndButtons)
+        // A look that saw the frame still in the foreground may have put
+        // the group on top just as another window was activated: the look
+        // that deactivation asks for comes after it and puts it back.
+        if (LOWORD(wParam) == WA_INACTIVE)
+            ShowButtonsLater(index);
+        else if (Tb->Win[index].hwndButtons)
             RestackLater(index, Tb->Win[index].hwndButtons);
         break;
     case WM_GETMINMAXINFO:

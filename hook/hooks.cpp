@@ -156,7 +156,9 @@ LRESULT CALLBACK GetMsgHookProc(int code, WPARAM wParam, LPARAM lParam)
             // and by the enumeration. One record, one group. A frame dressed
             // already is a new Kov's now: an earlier one's late release leaves it.
             int index = GetWindowIndex(msg->hwnd);
-            if (index < 0)
+            if (index < 0 && msg->lParam == KM_NEWWINDOW_LATE)
+                OnNewWindow(msg->hwnd, true);
+            else if (index < 0)
                 CreateSubclassing(msg->hwnd, FALSE);
             else
                 Tb->Win[index].Instance = Sh->Instance;

@@ -103,6 +103,25 @@ static void CALLBACK OnCloakEvent(HANDLE, DWORD, HWND hwnd, LONG object, LONG ch
         PostMessageA(hwnd, KM_ADDBUTTONS, (WPARAM)hwnd, 0);
 }
 
+// Windows a controller's hooks can miss: one made just before they went in
+// and shown only after the offer to every window passed it by, and, under
+// Wine, one made by a thread that learns of new hooks only at its next
+// message. Each is offered its buttons as it is shown or made; one made is
+// offered as new (snapping to new windows works for it). The offer is a
+// registered message, which a window that is not Kov's ignores.
+static HANDLE MissWatch;
+
+static void CALLBACK OnMissableEvent(HANDLE, DWORD event, HWND hwnd, LONG object, LONG child, DWORD, DWORD)
+{
+    if (object != OBJID_WINDOW || child != CHILDID_SELF || Sh->Suspend || Tb->IsShutdown ||
+        event == KOV_EVENT_OBJECT_DESTROY)
+        return;
+    LONG style = GetWindowLongA(hwnd, GWL_STYLE);
+    if ((style & (WS_CAPTION | WS_CHILD)) == WS_CAPTION && FindWindowIndexCS(hwnd) < 0)
+        PostMessageA(hwnd, CreateAllBtnsMsg, (WPARAM)CreateAllBtnsMsg,
+                     event == KOV_EVENT_OBJECT_CREATE ? KM_NEWWINDOW_LATE : 0);
+}
+
 // The hooks this process put in, so that a controller whose Kov was
 // started again since removes only its own.
 static HHOOK OwnHooks[KOV_HOOK_COUNT];
@@ -112,7 +131,8 @@ static HHOOK OwnHooks[KOV_HOOK_COUNT];
 static void RemoveHooks(bool all)
 {
     StopWatching(CloakWatch);
-    CloakWatch = NULL;
+    StopWatching(MissWatch);
+    CloakWatch = MissWatch = NULL;
     for (int i = 0; i < KOV_HOOK_COUNT; i++) {
         uint32_t &handle = ControllerView()->Hooks[KOV_ARCH_SLOT][i];
         // One of ours that is gone from the record was removed by the newer start.
@@ -224,6 +244,8 @@ static int Install(HWND hwndMain, int isDBCS, int debugLevel, bool perThread)
     HookThreadId = GetCurrentThreadId();
     if (perThread)
         return FollowThreadsFrom(hwndMain) ? KOV_THREADS_WATCHED : 1;
+    RegisterKovMessages();
+    MissWatch = WatchEvents(KOV_EVENT_OBJECT_CREATE, KOV_EVENT_OBJECT_SHOW, OnMissableEvent);
     OfferAllWindows();
     return 1;
 }
@@ -401,7 +423,9 @@ int CreateSubclassing(HWND hwnd, BOOL isNew)
     if (IsException(hwnd))
         return 0;
     LONG style = GetWindowLongA(hwnd, GWL_STYLE);
-    if ((style & WS_CAPTION) != WS_CAPTION || (style & WS_CHILD) || !IsWindow(hwnd))
+    // A window that only takes messages may have a caption (COM gives every
+    // thread that uses it one), but it is never shown: no slot for it.
+    if ((style & WS_CAPTION) != WS_CAPTION || (style & WS_CHILD) || !IsWindow(hwnd) || IsMessageOnly(hwnd))
         return 0;
     if (!isNew && hwnd != Sh->hwndKov && !IsWindowVisible(hwnd))
         return 0;

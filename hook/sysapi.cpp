@@ -11,6 +11,7 @@ typedef HRESULT(WINAPI *DwmGetWindowAttributeFn)(HWND, DWORD, void *, DWORD);
 typedef HRESULT(WINAPI *DwmIsCompositionEnabledFn)(BOOL *);
 typedef HANDLE(WINAPI *SetWinEventHookFn)(DWORD, DWORD, HMODULE, WinEventFn, DWORD, DWORD, DWORD);
 typedef BOOL(WINAPI *UnhookWinEventFn)(HANDLE);
+typedef HWND(WINAPI *GetAncestorFn)(HWND, UINT);
 typedef BOOL(WINAPI *IsThemeActiveFn)(void);
 typedef HANDLE(WINAPI *OpenThemeDataFn)(HWND, LPCWSTR);
 typedef HRESULT(WINAPI *CloseThemeDataFn)(HANDLE);
@@ -20,6 +21,7 @@ typedef BOOL(WINAPI *SetLayeredWindowAttributesFn)(HWND, COLORREF, BYTE, DWORD);
 #define MONITOR_DEFAULTTONEAREST_ 2
 #define WINEVENT_OUTOFCONTEXT_   0
 #define LWA_COLORKEY_            1
+#define GA_PARENT_               1
 
 static struct {
     volatile LONG looked;
@@ -37,6 +39,7 @@ static struct {
     CloseThemeDataFn CloseThemeData;
     DrawThemeBackgroundFn DrawThemeBackground;
     SetLayeredWindowAttributesFn SetLayeredWindowAttributes;
+    GetAncestorFn GetAncestor;
 } Newer;
 
 // Two threads that look at once find the same addresses: no lock needed.
@@ -53,6 +56,7 @@ static void LookUp(void)
         Newer.GetMonitorInfo = (GetMonitorInfoFn)GetProcAddress(user, "GetMonitorInfoA");
         Newer.SetWinEventHook = (SetWinEventHookFn)GetProcAddress(user, "SetWinEventHook");
         Newer.UnhookWinEvent = (UnhookWinEventFn)GetProcAddress(user, "UnhookWinEvent");
+        Newer.GetAncestor = (GetAncestorFn)GetProcAddress(user, "GetAncestor");
         Newer.SetLayeredWindowAttributes = (SetLayeredWindowAttributesFn)GetProcAddress(
             user, "SetLayeredWindowAttributes");
     }
@@ -97,6 +101,12 @@ bool IsCloaked(HWND hwnd)
 {
     DWORD cloaked = 0;
     return DwmAttribute(hwnd, KOV_DWMWA_CLOAKED, &cloaked, sizeof(cloaked)) && cloaked != 0;
+}
+
+bool IsMessageOnly(HWND hwnd)
+{
+    LookUp();
+    return Newer.GetAncestor && Newer.GetAncestor(hwnd, GA_PARENT_) != GetDesktopWindow();
 }
 
 bool MonitorAreas(HWND hwnd, RECT *monitor, RECT *work)

@@ -19,6 +19,8 @@
 #define KOV_EVENT_OBJECT_CLOAKED    0x8017
 #define KOV_EVENT_OBJECT_UNCLOAKED  0x8018
 #define KOV_EVENT_OBJECT_CREATE     0x8000
+#define KOV_EVENT_OBJECT_DESTROY    0x8001
+#define KOV_EVENT_OBJECT_SHOW       0x8002
 #define KOV_DWMWA_NCRENDERING_ENABLED 1
 #define KOV_DWMWA_DARK_MODE_OLD     19   // before Windows 10 20H1
 #define KOV_DWMWA_DARK_MODE         20
@@ -59,6 +61,9 @@ bool DwmAttribute(HWND hwnd, DWORD attribute, void *value, DWORD size);
 // Not shown on the current desktop although visible (another virtual
 // desktop, a suspended program).
 bool IsCloaked(HWND hwnd);
+// A window that only receives messages (Windows 2000), never shown; false
+// where the system has none.
+bool IsMessageOnly(HWND hwnd);
 // The monitor the window is on (nearest) and its work area; false, with the
 // screen and the desktop's work area, where the system knows one monitor.
 bool MonitorAreas(HWND hwnd, RECT *monitor, RECT *work);

@@ -5,7 +5,7 @@ using namespace kt;
 
 static bool Taken(const Desk &desk, HWND w) { return Ask(w, Q_SUBCLASSED) == 1 && desk.Index(w) >= 0; }
 
-TEST_CASE("enabling takes over visible captioned windows, every new one, and no others")
+TEST_CASE("enabling takes over visible captioned windows, every new one, one shown later, and no others")
 {
     Desk desk(Defaults(), "", false);
     desk.Write("kovxcept.ini", "WINMSD.EXE\r\neXcEpT\r\n");
@@ -21,6 +21,8 @@ TEST_CASE("enabling takes over visible captioned windows, every new one, and no 
     for (HWND hwnd : {hidden, popup, old, exempt})
         CHECK((Ping(hwnd) && Ask(hwnd, Q_SUBCLASSED) == 0 && desk.Index(hwnd) < 0));
     CHECK(desk.tb->HookedWindowCnt == 3);   // kovw's own window too
+    ShowWindow(hidden, SW_SHOWNA);   // made before the start, shown after it
+    CHECK(WaitFor([&] { return Taken(desk, hidden); }));
 
     // Suspended, the hooks stay but do nothing; the menu bar offers Enable.
     uint32_t cbt = desk.sh->Hooks[KOV_ARCH_SLOT][HOOK_CBT];

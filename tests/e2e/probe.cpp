@@ -102,6 +102,10 @@ static LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
             RemovePropA(hwnd, PROBE_CLOAKED);
         NotifyWinEvent(wParam ? 0x8017 : 0x8018, hwnd, OBJID_WINDOW, CHILDID_SELF);
         return 0;
+    case WM_WINDOWPOSCHANGED:   // Windows tells of a window shown, Wine does not: the probe tells of itself
+        if (((WINDOWPOS *)lParam)->flags & SWP_SHOWWINDOW)
+            NotifyWinEvent(0x8002, hwnd, OBJID_WINDOW, CHILDID_SELF);
+        break;
     case WM_DROP_CAPTION:
         SetWindowLongA(hwnd, GWL_STYLE, GetWindowLongA(hwnd, GWL_STYLE) & ~WS_DLGFRAME);
         return 0;

@@ -188,11 +188,10 @@ LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         break;
     case WM_ACTIVATE:
         // Under Wine an activated frame may be raised once more afterwards,
-        // without a word to its window procedure: a second look puts the
-        // group back on top of it.
-        // A look that saw the frame still in the foreground may have put
-        // the group on top just as another window was activated: the look
-        // that deactivation asks for comes after it and puts it back.
+        // without a word to its window procedure: more looks put the group
+        // back on top of it. One of them that saw the frame still in front
+        // may have put the group over a window activated just then: the
+        // look that deactivation asks for comes after it.
         if (LOWORD(wParam) == WA_INACTIVE)
             ShowButtonsLater(index);
         else if (Tb->Win[index].hwndButtons)

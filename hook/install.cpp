@@ -165,9 +165,10 @@ static HWND ShutdownManager(void)
 // the way, an earlier one could take the subclass first.
 static void OfferAllWindows(void)
 {
-    EnumWindows(CreateAllButtonsProc, (LPARAM)RegisterWindowMessageA(MSG_CREATEALLBTNS));
+    RegisterKovMessages();
+    EnumWindows(CreateAllButtonsProc, (LPARAM)CreateAllBtnsMsg);
     if (HWND manager = ShutdownManager())
-        PostMessageA(manager, RegisterWindowMessageA(MSG_SYSTASKBARINIT), 1, 0);
+        PostMessageA(manager, SysTaskbarInitMsg, 1, 0);
 }
 
 // hwndMain: the controller's window (the main one's, or the companion's);
@@ -244,7 +245,7 @@ static int Install(HWND hwndMain, int isDBCS, int debugLevel, bool perThread)
     HookThreadId = GetCurrentThreadId();
     if (perThread)
         return FollowThreadsFrom(hwndMain) ? KOV_THREADS_WATCHED : 1;
-    RegisterKovMessages();
+    RegisterKovMessages();   // the watch's offers use them
     MissWatch = WatchEvents(KOV_EVENT_OBJECT_CREATE, KOV_EVENT_OBJECT_SHOW, OnMissableEvent);
     OfferAllWindows();
     return 1;

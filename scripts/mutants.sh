@@ -44,8 +44,16 @@ export KOV_ARCHS_RUN
 bash "$root/scripts/setup.sh"
 mkdir -p "$scratch"
 src=$scratch/src build=$scratch/build
-rm -rf "$src" && mkdir -p "$src"
-(cd "$root" && git ls-files -co --exclude-standard | tar -cf - -T -) | tar -xf - -C "$src"
+# Only the files that differ are copied, and get the time of the copy: the
+# build tree of an earlier run then rebuilds what changed since, whatever
+# the times of the files in the working tree (older than that run's objects
+# when they were edited before it ended).
+fresh=$(mktemp -d)
+(cd "$root" && git ls-files -co --exclude-standard | tar -cf - -T -) | tar -xf - -C "$fresh"
+(cd "$fresh" && find . -type f) | while read -r f; do
+    cmp -s "$fresh/$f" "$src/$f" || { mkdir -p "$(dirname "$src/$f")" && cp "$fresh/$f" "$src/$f"; }
+done
+rm -rf "$fresh"
 export KOV_BUILD_DIR=$build
 source "$root/scripts/xdisplay.sh"
 kov_start_display

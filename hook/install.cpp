@@ -103,6 +103,14 @@ static void CALLBACK OnCloakEvent(HANDLE, DWORD, HWND hwnd, LONG object, LONG ch
         PostMessageA(hwnd, KM_ADDBUTTONS, (WPARAM)hwnd, 0);
 }
 
+// The offer, to a window that may take it; one that is not Kov's ignores it.
+static void OfferButtons(HWND hwnd, UINT message)
+{
+    LONG style = GetWindowLongA(hwnd, GWL_STYLE);
+    if ((style & WS_CAPTION) == WS_CAPTION && (hwnd == Sh->hwndKov || IsWindowVisible(hwnd)))
+        PostMessageA(hwnd, message, (WPARAM)message, 0);
+}
+
 // Windows a controller's hooks can miss: one made just before they went in
 // and shown only after the offer to every window passed it by, and, under
 // Wine, one made by a thread that learns of new hooks only at its next
@@ -169,6 +177,29 @@ static void OfferAllWindows(void)
     EnumWindows(CreateAllButtonsProc, (LPARAM)CreateAllBtnsMsg);
     if (HWND manager = ShutdownManager())
         PostMessageA(manager, SysTaskbarInitMsg, 1, 0);
+}
+
+// A window made while the hooks went in, by a thread that had last asked for
+// messages before (Wine tells a thread of new hooks only then), is seen
+// neither made nor shown, and the offer to every window may have passed
+// before it was there. Its process, at its first call from the hooks,
+// offers its own windows (the taskbar, when it is one of them, its subclass).
+static BOOL CALLBACK OfferIfOwn(HWND hwnd, LPARAM message)
+{
+    DWORD pid = 0;
+    if (GetWindowThreadProcessId(hwnd, &pid) && pid == GetCurrentProcessId())
+        OfferButtons(hwnd, (UINT)message);
+    return TRUE;
+}
+
+void OfferOwnWindows(void)
+{
+    RegisterKovMessages();
+    EnumWindows(OfferIfOwn, (LPARAM)CreateAllBtnsMsg);
+    DWORD pid = 0;
+    if (HWND manager = ShutdownManager())
+        if (GetWindowThreadProcessId(manager, &pid) && pid == GetCurrentProcessId())
+            PostMessageA(manager, SysTaskbarInitMsg, 1, 0);
 }
 
 // hwndMain: the controller's window (the main one's, or the companion's);
@@ -265,9 +296,7 @@ int WINAPI SetKovThreadHooks(HWND hwndCompanion, int isDBCS, int debugLevel)
 // offer arrives there (ClaimProgramManager); an old shell has no taskbar.
 BOOL CALLBACK CreateAllButtonsProc(HWND hwnd, LPARAM message)
 {
-    LONG style = GetWindowLongA(hwnd, GWL_STYLE);
-    if ((style & WS_CAPTION) == WS_CAPTION && (hwnd == Sh->hwndKov || IsWindowVisible(hwnd)))
-        PostMessageA(hwnd, (UINT)message, (WPARAM)message, 0);
+    OfferButtons(hwnd, (UINT)message);
     char className[CLASS_NAME_SIZE];
     if (!GetClassNameA(hwnd, className, sizeof(className)))
         return TRUE;

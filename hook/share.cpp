@@ -231,7 +231,8 @@ void AttachSharedCS(void)
     if (Sh != &Dormant || GetTickCount() - LastAttempt < ATTACH_RETRY_MS)
         return;
     LastAttempt = GetTickCount();
-    OpenShared(0, true);
+    if (OpenShared(0, true) == SHARED_OPEN)
+        OfferOwnWindows();
 }
 
 bool IsAttachedCS(void)

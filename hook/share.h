@@ -138,6 +138,9 @@ extern HMODULE hiKovDll;   // a controller's handle on this library
 
 bool FollowThreadsFrom(HWND controller);
 void RemoveThreadHooks(void);
+// The threads the companion need not ask about again, known by thread and process.
+bool IsForeignThread(DWORD tid, DWORD pid);
+void RememberForeign(DWORD tid, DWORD pid);
 
 // --- Per process ---
 extern int      KovIsHooked;   // this process installed the hooks (a controller)
@@ -230,6 +233,7 @@ LRESULT PassThroughCS(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // Installation (install.cpp).
 int  IsException(HWND hwnd);
 int  CreateSubclassing(HWND hwnd, BOOL isNew);
+void OfferOwnWindows(void);
 
 // Registered message numbers, looked up once per process (hooks.cpp).
 extern UINT CreateAllBtnsMsg, DestroyAllBtnsMsg, SysTaskbarInitMsg, RollupAllMsg;

@@ -28,7 +28,7 @@ static int FindThread(DWORD tid)
     return -1;
 }
 
-static bool IsForeignThread(DWORD tid, DWORD pid)
+bool IsForeignThread(DWORD tid, DWORD pid)
 {
     for (int i = 0; i < ForeignCount; i++)
         if (Foreign[i].tid == tid && Foreign[i].pid == pid)
@@ -36,7 +36,7 @@ static bool IsForeignThread(DWORD tid, DWORD pid)
     return false;
 }
 
-static void RememberForeign(DWORD tid, DWORD pid)
+void RememberForeign(DWORD tid, DWORD pid)
 {
     if (ForeignCount == FOREIGN_MAX)
         ForeignCount = 0;   // forgotten, asked again: threads come and go

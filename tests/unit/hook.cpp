@@ -82,15 +82,12 @@ TEST_CASE("the mutexes: released for others; an abandoned one reported once, the
 {
     const char *name = "KovUnitMutex";
     HANDLE keep = CreateMutexA(NULL, FALSE, name), mutex;   // the name outlives its owners
-    REQUIRE(GetMutexCS(&mutex, name, 0) == 0);
-    CHECK(ReleaseMutexCS(mutex) == 0);
-    CHECK(Other(name, false) == WAIT_OBJECT_0);
-    CHECK(Other(name, true) == WAIT_OBJECT_0);
+    REQUIRE((GetMutexCS(&mutex, name, 0) == 0 && ReleaseMutexCS(mutex) == 0));
+    CHECK((Other(name, false) == WAIT_OBJECT_0 && Other(name, true) == WAIT_OBJECT_0));
     CHECK(GetMutexCS(&mutex, name, 1000) == -1);
     CHECK(Other(name, false) == WAIT_OBJECT_0);
     ReleaseMutexCS(mutex);
-    CHECK(GetMutexCS(&mutex, name, 0) == 0);
-    CHECK(ReleaseMutexCS(mutex) == 0);
+    CHECK((GetMutexCS(&mutex, name, 0) == 0 && ReleaseMutexCS(mutex) == 0));
     CloseHandle(keep);
 }
 
@@ -152,6 +149,31 @@ TEST_CASE("handles through 32 bits: the low half in, sign-extended out")
     }
 }
 
+// Another program rewrites the undo record's count, now in range, now 2 GB past it, while minimize-all fills it.
+static volatile LONG Flipping;
+static DWORD WINAPI FlipCount(void *)
+{
+    for (int32_t n = 0; Flipping; n ^= 0x20000000) *(volatile int32_t *)&St->UnMinAll.Count = n;
+    return 0;
+}
+
+TEST_CASE("minimize-all under a count another program rewrites: a window is recorded where the count was checked")
+{
+    HWND frame = CreateWindowA("STATIC", "", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, 0, 0, 0, 0);
+    HANDLE flipper = (Flipping = 1, CreateThread(NULL, 0, FlipCount, NULL, 0, NULL));
+    int taken = 0, passed = 0;   // a busy machine seldom runs both threads at once: many tries
+    for (DWORD start = GetTickCount(); taken < 1000 && GetTickCount() - start < 20000;)
+        MinimizeWindow(frame, 0), IsIconic(frame) ? taken++, ShowWindow(frame, SW_RESTORE) : passed++;
+    Flipping = 0, WaitForSingleObject(flipper, 5000), CloseHandle(flipper), DestroyWindow(frame);
+    CHECK((taken > 0 && passed > 0));   // both counts were met
+}
+
+TEST_CASE("a thread the companion passed over is known by its process too: its id may come back in another program")
+{
+    RememberForeign(0x1234, 100);
+    CHECK((IsForeignThread(0x1234, 100) && !IsForeignThread(0x1234, 200) && !IsForeignThread(0x1238, 100)));
+}
+
 TEST_CASE("a process that lets go of the desktop-wide record leaves it to the others, and the last one ends it")
 {
     char name[KOV_SHARED_NAME_SIZE];
@@ -176,10 +198,16 @@ TEST_CASE("a host sees the controllers' part of the record read-only, and a cont
     HANDLE hold = OpenFileMappingA(FILE_MAP_READ, FALSE, name);   // the main's, meanwhile
     REQUIRE(hold);
     DetachSharedCS();
-    AttachSharedCS();   // as the hooks do, entering a program
+    HWND frame = CreateWindowA("STATIC", "", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 99, 50, 0, 0, 0, 0);
+    HWND bare = CreateWindowA("STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 99, 50, 0, 0, 0, 0);
+    AttachSharedCS();   // as the hooks do, entering a program: its windows made meanwhile are offered
     ControllerView()->Suspend = 0;   // what a host's stray write would do
     CHECK((IsAttachedCS() && Protection(Sh) == PAGE_READONLY && Protection(&St->hwndScroll) == PAGE_READWRITE &&
            Sh->Suspend == 1 && !GetKovShared()));
+    MSG offer;
+    CHECK((PeekMessageA(&offer, frame, CreateAllBtnsMsg, CreateAllBtnsMsg, PM_REMOVE) &&
+           !PeekMessageA(&offer, bare, CreateAllBtnsMsg, CreateAllBtnsMsg, PM_REMOVE)));
+    DestroyWindow(frame), DestroyWindow(bare);
     REQUIRE(OpenKovShared(0) == SHARED_OPEN);
     CHECK((Protection(Sh) == PAGE_READWRITE && GetKovShared() == Sh && ControllerView() == Sh));
     DetachSharedCS(), CloseHandle(hold);

@@ -143,12 +143,15 @@ LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         return PassThroughCS(hwnd, msg, wParam, lParam);
     WNDPROC old = own->OldWndProc;
     BOOL unicode = own->IsUnicode;
-    int index = FindWindowIndexCS(hwnd);
+    // Any program may have moved the shared record since: the place is checked.
+    int index = own->Index;
+    if ((unsigned)index >= WIN_TABLE_SIZE || Tb->Win[index].hwnd != hwnd)
+        index = own->Index = FindWindowIndexCS(hwnd);
     if (index < 0)
         return Unrecorded(hwnd, own, msg, wParam, lParam);
 
     LRESULT keyed;
-    if (KeyedGroupInput(own, msg, wParam, lParam, &keyed))
+    if (IsKeyedInput(msg) && KeyedGroupInput(own, msg, wParam, lParam, &keyed))
         return keyed;
     switch (msg) {
     case WM_DESTROY:

@@ -172,10 +172,7 @@ static HWND KeyedButtonAt(const OwnFrame *own, POINT at)
 
 bool KeyedGroupInput(OwnFrame *own, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT *result)
 {
-    if (msg != WM_NCHITTEST && msg != WM_LBUTTONDOWN && msg != WM_LBUTTONDBLCLK &&
-        msg != WM_SETCURSOR)
-        return false;
-    if (LookOf(own) != LOOK_COMPOSITED)
+    if (!IsKeyedInput(msg) || LookOf(own) != LOOK_COMPOSITED)
         return false;
     POINT at;
     at.x = (short)LOWORD(lParam), at.y = (short)HIWORD(lParam);

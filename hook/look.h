@@ -36,6 +36,11 @@ void Fill(HDC hdc, int left, int top, int right, int bottom, COLORREF colour);
 struct OwnFrame;
 // The look the group was drawn in last (LOOK_CLASSIC before its first).
 int  LookOf(const OwnFrame *own);
+// The frame's messages a composited group's buttons may take (SubclassProc asks first).
+inline bool IsKeyedInput(UINT msg)
+{
+    return msg == WM_NCHITTEST || msg == WM_LBUTTONDOWN || msg == WM_LBUTTONDBLCLK || msg == WM_SETCURSOR;
+}
 bool LookIsDark(const OwnFrame *own);
 bool LookIsActive(const OwnFrame *own);
 

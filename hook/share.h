@@ -169,6 +169,7 @@ struct OwnFrame {
     BYTE    LookState;        // LOOK_STATE_KNOWN | look | dark | active
     BYTE    CaptionActive;    // as the frame's last WM_NCACTIVATE said
     HWND    Hot;              // the button the pointer is over, themed and composited only
+    int     Index;            // where its shared record lay when last looked for
 };
 // This process's record of a frame, or NULL; quick for the one asked last.
 OwnFrame *OwnFrameCS(HWND frame);

@@ -146,9 +146,7 @@ BOOL ChainFrame(HWND hwnd)
 
 BOOL UnchainFrame(HWND hwnd)
 {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != GetCurrentProcessId())
+    if (!IsOwnWindow(hwnd))
         return FALSE;   // no process may change another's window procedure
     OwnFrame *own = OwnFrameCS(hwnd);
     if (!own)

@@ -146,7 +146,7 @@ LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
     // Any program may have moved the shared record since: the place is checked.
     int index = own->Index;
     if ((unsigned)index >= WIN_TABLE_SIZE || Tb->Win[index].hwnd != hwnd)
-        index = own->Index = FindWindowIndexCS(hwnd);
+        index = own->Index = GetWindowIndex(hwnd);
     if (index < 0)
         return Unrecorded(hwnd, own, msg, wParam, lParam);
 

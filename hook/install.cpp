@@ -186,8 +186,7 @@ static void OfferAllWindows(void)
 // offers its own windows (the taskbar, when it is one of them, its subclass).
 static BOOL CALLBACK OfferIfOwn(HWND hwnd, LPARAM message)
 {
-    DWORD pid = 0;
-    if (GetWindowThreadProcessId(hwnd, &pid) && pid == GetCurrentProcessId())
+    if (IsOwnWindow(hwnd))
         OfferButtons(hwnd, (UINT)message);
     return TRUE;
 }
@@ -196,10 +195,9 @@ void OfferOwnWindows(void)
 {
     RegisterKovMessages();
     EnumWindows(OfferIfOwn, (LPARAM)CreateAllBtnsMsg);
-    DWORD pid = 0;
-    if (HWND manager = ShutdownManager())
-        if (GetWindowThreadProcessId(manager, &pid) && pid == GetCurrentProcessId())
-            PostMessageA(manager, SysTaskbarInitMsg, 1, 0);
+    HWND manager = ShutdownManager();
+    if (IsOwnWindow(manager))
+        PostMessageA(manager, SysTaskbarInitMsg, 1, 0);
 }
 
 // hwndMain: the controller's window (the main one's, or the companion's);

@@ -172,7 +172,7 @@ static HWND KeyedButtonAt(const OwnFrame *own, POINT at)
 
 bool KeyedGroupInput(OwnFrame *own, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT *result)
 {
-    if (!IsKeyedInput(msg) || LookOf(own) != LOOK_COMPOSITED)
+    if (LookOf(own) != LOOK_COMPOSITED)
         return false;
     POINT at;
     at.x = (short)LOWORD(lParam), at.y = (short)HIWORD(lParam);

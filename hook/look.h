@@ -36,7 +36,7 @@ void Fill(HDC hdc, int left, int top, int right, int bottom, COLORREF colour);
 struct OwnFrame;
 // The look the group was drawn in last (LOOK_CLASSIC before its first).
 int  LookOf(const OwnFrame *own);
-// The frame's messages a composited group's buttons may take (SubclassProc asks first).
+// The frame's messages a composited group's buttons may take: KeyedGroupInput is asked about these alone.
 inline bool IsKeyedInput(UINT msg)
 {
     return msg == WM_NCHITTEST || msg == WM_LBUTTONDOWN || msg == WM_LBUTTONDBLCLK || msg == WM_SETCURSOR;

@@ -245,13 +245,16 @@ KovShared *WINAPI GetKovShared(void)
     return IsAttachedCS() && Writable != &HostCopy ? Writable : NULL;
 }
 
+bool IsOwnWindow(HWND hwnd)
+{
+    DWORD pid = 0;
+    return hwnd && GetWindowThreadProcessId(hwnd, &pid) && pid == GetCurrentProcessId();
+}
+
 bool IsForeignCall(HWND hwnd)
 {
-    if (!KovIsHooked)
-        return false;
     // No window, or one already gone, may be any program's: none of ours to act on.
-    DWORD pid = 0;
-    return !hwnd || !GetWindowThreadProcessId(hwnd, &pid) || pid != GetCurrentProcessId();
+    return KovIsHooked && !IsOwnWindow(hwnd);
 }
 
 int GetMutexCS(HANDLE *mutex, const char *name, DWORD timeoutMs)

@@ -187,6 +187,8 @@ inline HHOOK HookHandle(int which) { return (HHOOK)(ULONG_PTR)Sh->Hooks[KOV_ARCH
 // controller when the system calls a hook of the other architecture out of
 // context: none of ours, passed on untouched.
 bool IsForeignCall(HWND hwnd);
+// A window of this process (none, or one gone, is no one's).
+bool IsOwnWindow(HWND hwnd);
 
 // An old shell is one whose version is at most 3.49.
 inline bool IsOldShell() { return Sh->WinMajorVer <= 3 && Sh->WinMinorVer < 50; }
